@@ -1,0 +1,265 @@
+#include "imaging/quantize/NeuQuant.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace {
+constexpr int kColourShift = 4;                      // colour fraction bits
+constexpr int kFreqShift = 16;                       // frequency/bias fraction bits
+constexpr int kFreqOne = 1 << kFreqShift;
+constexpr int kBetaShift = 10;                       // frequency decay: beta = 1/1024
+constexpr int kBeta = kFreqOne >> kBetaShift;
+constexpr int kGammaShift = 10;                      // bias gain: gamma = 1024
+constexpr int kBetaGamma = kFreqOne << (kGammaShift - kBetaShift);
+constexpr int kCycles = 100;                         // learning phases
+constexpr int kAlphaShift = 10;                      // learning-rate fraction bits
+constexpr int kAlphaStart = 1 << kAlphaShift;
+constexpr int kRadiusShift = 6;                      // radius fraction bits
+constexpr int kRadiusDecrement = 30;                 // radius shrinks by 1/30 per phase
+constexpr int kRadPowerShift = 8;
+constexpr int kAlphaRadBias = 1 << (kAlphaShift + kRadPowerShift);
+
+// Strides tried in turn; the first one that does not divide the pixel count
+// visits every pixel once per cycle. The product of all of them exceeds any
+// 63-bit count, so one always fits.
+constexpr int64_t kStepPrimes[] = {499, 491, 487, 503, 509, 521, 523, 541};
+
+int64_t inverseModulo(int64_t a, int64_t n)
+{
+    // Extended Euclid; a and n are coprime.
+    __int128 t = 0, newT = 1;
+    __int128 r = n, newR = a % n;
+    while (newR != 0) {
+        __int128 q = r / newR;
+        __int128 tmp = t - q * newT;
+        t = newT;
+        newT = tmp;
+        tmp = r - q * newR;
+        r = newR;
+        newR = tmp;
+    }
+    if (t < 0)
+        t += n;
+    return int64_t(t);
+}
+}  // namespace
+
+TNeuQuant::TNeuQuant(int netSize) : size_(std::clamp(netSize, 1, 256))
+{
+    nb_.resize(size_);
+    ng_.resize(size_);
+    nr_.resize(size_);
+    freq_.assign(size_, kFreqOne / size_);
+    bias_.assign(size_, 0);
+    dist_.resize(size_);
+    biasDist_.resize(size_);
+    // Start on the gray diagonal, evenly spread from black towards white.
+    for (int i = 0; i < size_; ++i) {
+        int v = (i << (kColourShift + 8)) / size_;
+        nb_[i] = ng_[i] = nr_[i] = v;
+    }
+    finish();
+}
+
+int TNeuQuant::SamplingFactor(int setting, int64_t pixelCount)
+{
+    if (setting < 0) {
+        // Follow the picture size: every pixel of a small picture, and about
+        // a million samples of a big one, which is enough for 256 neurons.
+        constexpr int64_t kWantedSamples = 1 << 20;
+        int64_t factor = pixelCount / kWantedSamples;
+        return int(std::clamp<int64_t>(factor, 1, 30));
+    }
+    setting = std::min(setting, 100);
+    return (100 - setting) * 29 / 100 + 1;
+}
+
+int64_t TNeuQuant::SampleStep(int64_t pixelCount)
+{
+    for (int64_t p : kStepPrimes)
+        if (pixelCount % p != 0)
+            return p;
+    return 1;  // unreachable for counts below 2^63
+}
+
+int TNeuQuant::contest(int b, int g, int r)
+{
+    // Every neuron's distance and bias-corrected distance; the frequencies
+    // decay and the biases grow for all, then the winner is penalised so
+    // that neurons that seldom win get their turn.
+    int* dist = dist_.data();
+    int* biasDist = biasDist_.data();
+    int* freq = freq_.data();
+    int* bias = bias_.data();
+    const int* nb = nb_.data();
+    const int* ng = ng_.data();
+    const int* nr = nr_.data();
+    for (int i = 0; i < size_; ++i) {
+        int d = std::abs(nb[i] - b) + std::abs(ng[i] - g) + std::abs(nr[i] - r);
+        dist[i] = d;
+        biasDist[i] = d - (bias[i] >> (kFreqShift - kColourShift));
+        int betaFreq = freq[i] >> kBetaShift;
+        freq[i] -= betaFreq;
+        bias[i] += betaFreq << kGammaShift;
+    }
+    int best = 0, bestBiased = 0;
+    for (int i = 1; i < size_; ++i) {
+        if (dist[i] < dist[best])
+            best = i;
+        if (biasDist[i] < biasDist[bestBiased])
+            bestBiased = i;
+    }
+    freq[best] += kBeta;
+    bias[best] -= kBetaGamma;
+    return bestBiased;
+}
+
+void TNeuQuant::moveWinner(int alpha, int j, int b, int g, int r)
+{
+    nb_[j] -= (alpha * (nb_[j] - b)) / kAlphaStart;
+    ng_[j] -= (alpha * (ng_[j] - g)) / kAlphaStart;
+    nr_[j] -= (alpha * (nr_[j] - r)) / kAlphaStart;
+}
+
+void TNeuQuant::moveNeighbours(int rad, int j, int b, int g, int r)
+{
+    // Neighbours j +- 1 .. j +- (rad - 1) in the chain, each pulled with the
+    // precomputed strength for its distance.
+    int lo = std::max(j - rad, -1);
+    int hi = std::min(j + rad, size_);
+    int up = j + 1, down = j - 1;
+    for (int m = 1; up < hi || down > lo; ++m) {
+        int a = radPower_[m];
+        if (up < hi) {
+            nb_[up] -= (a * (nb_[up] - b)) / kAlphaRadBias;
+            ng_[up] -= (a * (ng_[up] - g)) / kAlphaRadBias;
+            nr_[up] -= (a * (nr_[up] - r)) / kAlphaRadBias;
+            ++up;
+        }
+        if (down > lo) {
+            nb_[down] -= (a * (nb_[down] - b)) / kAlphaRadBias;
+            ng_[down] -= (a * (ng_[down] - g)) / kAlphaRadBias;
+            nr_[down] -= (a * (nr_[down] - r)) / kAlphaRadBias;
+            --down;
+        }
+    }
+}
+
+void TNeuQuant::setRadius(int rad, int alpha)
+{
+    rad_ = rad <= 1 ? 0 : rad;
+    radPower_.assign(std::max(rad_, 1), 0);
+    for (int m = 0; m < rad_; ++m)
+        radPower_[m] = alpha * (((rad_ * rad_ - m * m) << kRadPowerShift) / (rad_ * rad_));
+}
+
+void TNeuQuant::Learn(const uint8_t* samples, int64_t sampleCount, int samplingFactor)
+{
+    samplingFactor = std::clamp(samplingFactor, 1, 30);
+    const int alphaDecrement = 30 + (samplingFactor - 1) / 3;
+    const int64_t phaseLength = std::max<int64_t>(sampleCount / kCycles, 1);
+
+    int alpha = kAlphaStart;
+    int radius = (size_ >> 3) << kRadiusShift;
+    setRadius(radius >> kRadiusShift, alpha);
+
+    const uint8_t* p = samples;
+    for (int64_t i = 0; i < sampleCount; ++i, p += 3) {
+        int b = p[0] << kColourShift;
+        int g = p[1] << kColourShift;
+        int r = p[2] << kColourShift;
+        int j = contest(b, g, r);
+        moveWinner(alpha, j, b, g, r);
+        if (rad_ != 0)
+            moveNeighbours(rad_, j, b, g, r);
+        if ((i + 1) % phaseLength == 0) {
+            alpha -= alpha / alphaDecrement;
+            radius -= radius / kRadiusDecrement;
+            setRadius(radius >> kRadiusShift, alpha);
+        }
+    }
+    finish();
+}
+
+void TNeuQuant::finish()
+{
+    // Back to 8 bits (rounded), then the green-sorted search index.
+    auto to8 = [](int v) { return uint8_t(std::clamp((v + (1 << (kColourShift - 1))) >> kColourShift, 0, 255)); };
+    palette_.resize(size_);
+    sorted_.resize(size_);
+    for (int i = 0; i < size_; ++i) {
+        palette_[i] = TRGB{to8(nb_[i]), to8(ng_[i]), to8(nr_[i])};
+        sorted_[i] = TSorted{palette_[i].g, palette_[i].b, palette_[i].r, i};
+    }
+    std::stable_sort(sorted_.begin(), sorted_.end(), [](const TSorted& x, const TSorted& y) { return x.g < y.g; });
+
+    // A green value starts its search in the middle of the run of neurons
+    // with that green, or at the first neuron above it when there is none.
+    int pos = 0;
+    for (int g = 0; g < 256; ++g) {
+        while (pos < size_ && sorted_[pos].g < g)
+            ++pos;
+        int end = pos;
+        while (end < size_ && sorted_[end].g == g)
+            ++end;
+        greenStart_[g] = end > pos ? (pos + end - 1) / 2 : std::min(pos, size_ - 1);
+    }
+}
+
+int TNeuQuant::Search(uint8_t b, uint8_t g, uint8_t r) const
+{
+    // Walk outwards from the start position in green order; the green
+    // difference alone bounds the distance, so each direction stops as soon
+    // as it reaches the best distance found.
+    int bestDist = 1000, best = 0;
+    // Returns false once the green difference alone rules out the rest of
+    // that direction.
+    auto consider = [&](const TSorted& n, int greenDiff) {
+        if (greenDiff >= bestDist)
+            return false;
+        int d = std::abs(greenDiff) + std::abs(n.b - b);
+        if (d < bestDist) {
+            d += std::abs(n.r - r);
+            if (d < bestDist) {
+                bestDist = d;
+                best = n.index;
+            }
+        }
+        return true;
+    };
+    int up = greenStart_[g], down = up - 1;
+    while (up < size_ || down >= 0) {
+        if (up < size_)
+            up = consider(sorted_[up], sorted_[up].g - g) ? up + 1 : size_;
+        if (down >= 0)
+            down = consider(sorted_[down], g - sorted_[down].g) ? down - 1 : -1;
+    }
+    return best;
+}
+
+TNeuQuantSamples::TNeuQuantSamples(int64_t pixelCount, int samplingFactor)
+    : pixelCount_(std::max<int64_t>(pixelCount, 0))
+{
+    samplingFactor = std::clamp(samplingFactor, 1, 30);
+    count_ = pixelCount_ / samplingFactor;
+    if (count_ == 0)
+        count_ = pixelCount_;  // a tiny picture: learn from all of it
+    inverseStep_ = pixelCount_ > 1 ? inverseModulo(TNeuQuant::SampleStep(pixelCount_), pixelCount_) : 0;
+    data_.resize(size_t(count_) * 3);
+}
+
+void TNeuQuantSamples::AddRow(const uint8_t* bgr, int width)
+{
+    uint8_t* out = data_.data();
+    for (int x = 0; x < width && pixel_ < pixelCount_; ++x, ++pixel_, bgr += 3) {
+        if (slot_ < count_) {
+            uint8_t* s = out + slot_ * 3;
+            s[0] = bgr[0];
+            s[1] = bgr[1];
+            s[2] = bgr[2];
+        }
+        slot_ += inverseStep_;
+        if (slot_ >= pixelCount_)
+            slot_ -= pixelCount_;
+    }
+}
