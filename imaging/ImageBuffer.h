@@ -238,11 +238,16 @@ private:
     };
     using Block = std::unique_ptr<uint8_t, BlockDeleter>;
 
-    bool allocateStorage(int width, int height, TPixelFormat format, TLocation location);
+    // Throws std::runtime_error for a format a device bitmap cannot hold.
+    static void checkDeviceBitmapFormat(TPixelFormat format);
+    bool allocateStorage(int width, int height, TPixelFormat format, TLocation location, bool forceLocation);
     void releaseStorage();
     void setGeometry(int width, int height, TPixelFormat format, int rowLen);
     void swapStorage(TImageBuffer& other);
+    void copyRowsFrom(const TImageBuffer& source);
     bool copyPixelsFrom(const TImageBuffer& source);
+    bool resizeKeeping(int width, int height);
+    bool convertStorage(TPixelFormat format);
     bool createAlpha();
     uint8_t* rowAddress(int row) const;
 
@@ -272,6 +277,7 @@ private:
     uint8_t* origin_ = nullptr;
     // locTBitmap: one pointer per row, top-down.
     std::vector<uint8_t*> rowTable_;
+    int deviceStride_ = 0;
     // locTempFile
     std::unique_ptr<TRowFileBuffer> rowFile_;
 
