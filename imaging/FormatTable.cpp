@@ -6,6 +6,8 @@
 #include "imaging/FormatDetect.h"
 #include "imaging/formats/bmp/BmpReader.h"
 #include "imaging/formats/bmp/BmpWriter.h"
+#include "imaging/formats/gif/GifReader.h"
+#include "imaging/formats/gif/GifWriter.h"
 
 namespace {
 
@@ -45,7 +47,7 @@ TFormatTable::TFormatTable() : nextPluginRank_(FirstPluginRank)
     //  id  description  extensions  writable  recogniser  rank  read  read params  write
     formats_ = {
         {ffTIFF, "TIFF Bitmap", {"tif", "tiff", "fax", "g3n", "g3f", "xif"}, true, Tiff, 40, nullptr, nullptr, nullptr},
-        {ffGIF, "CompuServe Bitmap", {"gif"}, true, Gif, 10, nullptr, nullptr, nullptr},
+        {ffGIF, "CompuServe Bitmap", {"gif"}, true, Gif, 10, ReadGif, ReadGifParams, WriteGif},
         {ffJPEG, "JPEG Bitmap", {"jpg", "jpeg", "jpe", "jif"}, true, Jpeg, 70, nullptr, nullptr, nullptr},
         {ffPCX, "PaintBrush", {"pcx"}, true, Pcx, 30, nullptr, nullptr, nullptr},
         {ffBMP, "Windows Bitmap", {"bmp", "dib", "rle"}, true, Bmp, 20, ReadBmp, ReadBmpParams, WriteBmp},
