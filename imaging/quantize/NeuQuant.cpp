@@ -1,6 +1,7 @@
 #include "imaging/quantize/NeuQuant.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
 
 namespace {
@@ -58,16 +59,17 @@ TNeuQuant::TNeuQuant(int netSize) : size_(std::clamp(netSize, 1, 256))
         int v = (i << (kColourShift + 8)) / size_;
         nb_[i] = ng_[i] = nr_[i] = v;
     }
-    finish();
+    updatePalette();
 }
 
 int TNeuQuant::SamplingFactor(int setting, int64_t pixelCount)
 {
     if (setting < 0) {
-        // Follow the picture size: every pixel of a small picture, and about
-        // a million samples of a big one, which is enough for 256 neurons.
+        // Follow the picture size: every pixel of a small picture, at most
+        // about a million samples of a big one, which is plenty for 256
+        // neurons and keeps learning time flat beyond a megapixel.
         constexpr int64_t kWantedSamples = 1 << 20;
-        int64_t factor = pixelCount / kWantedSamples;
+        int64_t factor = (pixelCount + kWantedSamples - 1) / kWantedSamples;
         return int(std::clamp<int64_t>(factor, 1, 30));
     }
     setting = std::min(setting, 100);
@@ -178,62 +180,75 @@ void TNeuQuant::Learn(const uint8_t* samples, int64_t sampleCount, int samplingF
             setRadius(radius >> kRadiusShift, alpha);
         }
     }
-    finish();
+    updatePalette();
+    buildCells();
 }
 
-void TNeuQuant::finish()
+void TNeuQuant::updatePalette()
 {
-    // Back to 8 bits (rounded), then the green-sorted search index.
+    // Back to 8 bits, rounded.
     auto to8 = [](int v) { return uint8_t(std::clamp((v + (1 << (kColourShift - 1))) >> kColourShift, 0, 255)); };
     palette_.resize(size_);
-    sorted_.resize(size_);
-    for (int i = 0; i < size_; ++i) {
+    for (int i = 0; i < size_; ++i)
         palette_[i] = TRGB{to8(nb_[i]), to8(ng_[i]), to8(nr_[i])};
-        sorted_[i] = TSorted{palette_[i].g, palette_[i].b, palette_[i].r, i};
-    }
-    std::stable_sort(sorted_.begin(), sorted_.end(), [](const TSorted& x, const TSorted& y) { return x.g < y.g; });
+}
 
-    // A green value starts its search in the middle of the run of neurons
-    // with that green, or at the first neuron above it when there is none.
-    int pos = 0;
-    for (int g = 0; g < 256; ++g) {
-        while (pos < size_ && sorted_[pos].g < g)
-            ++pos;
-        int end = pos;
-        while (end < size_ && sorted_[end].g == g)
-            ++end;
-        greenStart_[g] = end > pos ? (pos + end - 1) / 2 : std::min(pos, size_ - 1);
+void TNeuQuant::buildCells()
+{
+    // For every cell of the colour cube keep the neurons that can be the
+    // nearest to some colour in it: those whose least possible distance to
+    // the cell does not exceed the smallest greatest distance of any neuron
+    // to it. Every colour's nearest neuron (and every neuron as near as it)
+    // is then among its cell's candidates, listed in index order.
+    //
+    // Per component, the least and greatest distance of each neuron to each
+    // cell slab; a cell's distances are sums of three of them.
+    std::vector<uint16_t> least[3], most[3];
+    for (int c = 0; c < 3; ++c) {
+        least[c].resize(size_t(kCells) * size_);
+        most[c].resize(size_t(kCells) * size_);
+        for (int slab = 0; slab < kCells; ++slab)
+            for (int i = 0; i < size_; ++i) {
+                const int v = c == 0 ? palette_[i].b : c == 1 ? palette_[i].g : palette_[i].r;
+                const int below = slab * kCellWidth - v, above = v - (slab * kCellWidth + kCellWidth - 1);
+                least[c][slab * size_ + i] = uint16_t(std::max({below, above, 0}));
+                most[c][slab * size_ + i] = uint16_t(std::max(std::abs(below), std::abs(above)));
+            }
+    }
+    cellStart_.assign(kCells * kCells * kCells + 1, 0);
+    candidates_.clear();
+    for (int cell = 0; cell < kCells * kCells * kCells; ++cell) {
+        const size_t sb = size_t(cell & (kCells - 1)) * size_, sg = size_t((cell >> kCellBits) & (kCells - 1)) * size_,
+                     sr = size_t(cell >> (2 * kCellBits)) * size_;
+        int bound = INT_MAX;
+        for (int i = 0; i < size_; ++i)
+            bound = std::min(bound, most[0][sb + i] + most[1][sg + i] + most[2][sr + i]);
+        for (int i = 0; i < size_; ++i)
+            if (least[0][sb + i] + least[1][sg + i] + least[2][sr + i] <= bound)
+                candidates_.push_back(uint8_t(i));
+        cellStart_[cell + 1] = int(candidates_.size());
     }
 }
 
 int TNeuQuant::Search(uint8_t b, uint8_t g, uint8_t r) const
 {
-    // Walk outwards from the start position in green order; the green
-    // difference alone bounds the distance, so each direction stops as soon
-    // as it reaches the best distance found.
-    int bestDist = 1000, best = 0;
-    // Returns false once the green difference alone rules out the rest of
-    // that direction.
-    auto consider = [&](const TSorted& n, int greenDiff) {
-        if (greenDiff >= bestDist)
-            return false;
-        int d = std::abs(greenDiff) + std::abs(n.b - b);
+    int best = 0, bestDist = INT_MAX;
+    auto consider = [&](int i) {
+        const TRGB& n = palette_[i];
+        int d = std::abs(n.b - b) + std::abs(n.g - g) + std::abs(n.r - r);
         if (d < bestDist) {
-            d += std::abs(n.r - r);
-            if (d < bestDist) {
-                bestDist = d;
-                best = n.index;
-            }
+            bestDist = d;
+            best = i;
         }
-        return true;
     };
-    int up = greenStart_[g], down = up - 1;
-    while (up < size_ || down >= 0) {
-        if (up < size_)
-            up = consider(sorted_[up], sorted_[up].g - g) ? up + 1 : size_;
-        if (down >= 0)
-            down = consider(sorted_[down], g - sorted_[down].g) ? down - 1 : -1;
+    if (cellStart_.empty()) {  // not trained yet: no index
+        for (int i = 0; i < size_; ++i)
+            consider(i);
+        return best;
     }
+    const int cell = (b >> kCellShift) | ((g >> kCellShift) << kCellBits) | ((r >> kCellShift) << (2 * kCellBits));
+    for (int k = cellStart_[cell]; k < cellStart_[cell + 1]; ++k)
+        consider(candidates_[k]);
     return best;
 }
 

@@ -4,8 +4,8 @@
 // learning sample pulls the winning neuron, and with a shrinking radius its
 // neighbours in the chain, towards the sample. A frequency/bias term keeps
 // rarely winning neurons in the race. The trained neurons are the palette,
-// and a colour maps to the nearest neuron (city-block distance) found
-// through a green-sorted index.
+// and a colour maps to the nearest neuron (city-block distance; the lowest
+// index among equals), found through per-cell candidate lists.
 //
 // Fixed-point scales as in the published algorithm: colours carry 4 extra
 // bits, frequencies and biases 16, the learning rate 10, the radius 6.
@@ -24,10 +24,12 @@ public:
     // with; it sets how fast the learning rate falls.
     void Learn(const uint8_t* samples, int64_t sampleCount, int samplingFactor);
 
-    // The trained neurons in 8 bits, one palette entry per neuron.
+    // The neurons in 8 bits, one palette entry per neuron (before Learn:
+    // the starting gray diagonal).
     const std::vector<TRGB>& Palette() const { return palette_; }
 
-    // Index of the neuron nearest to a colour (sum of absolute differences).
+    // Index of the neuron nearest to a colour (sum of absolute differences),
+    // the lowest index among equally near ones.
     int Search(uint8_t b, uint8_t g, uint8_t r) const;
 
     // Sampling factor for a sampling setting 0..100 (100 = every pixel,
@@ -39,15 +41,17 @@ public:
     static int64_t SampleStep(int64_t pixelCount);
 
 private:
-    struct TSorted {
-        int g, b, r, index;
-    };
+    static constexpr int kCellBits = 4;  // search cells: 16 x 16 x 16
+    static constexpr int kCells = 1 << kCellBits;
+    static constexpr int kCellShift = 8 - kCellBits;
+    static constexpr int kCellWidth = 1 << kCellShift;
 
     int contest(int b, int g, int r);
     void moveWinner(int alpha, int j, int b, int g, int r);
     void moveNeighbours(int rad, int j, int b, int g, int r);
     void setRadius(int rad, int alpha);
-    void finish();
+    void updatePalette();
+    void buildCells();
 
     int size_;
     std::vector<int> nb_, ng_, nr_;   // neuron colours, 4 fraction bits
@@ -57,8 +61,8 @@ private:
     int rad_ = 0;
 
     std::vector<TRGB> palette_;
-    std::vector<TSorted> sorted_;  // neurons by ascending green
-    int greenStart_[256] = {};     // where the search for a green value starts
+    std::vector<int> cellStart_;        // candidates of cell c: [cellStart_[c], cellStart_[c + 1])
+    std::vector<uint8_t> candidates_;   // neuron indices, ascending within a cell
 };
 
 // Collects the learning samples of a picture row by row, in the order the
