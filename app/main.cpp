@@ -1,10 +1,10 @@
-#include <QApplication>
-#include <QMainWindow>
+// Tessaron: browse, edit and convert photos.
+#include "app/Application.h"
+#include "app/Program.h"
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    QMainWindow w;
-    w.setWindowTitle("Tessaron");
-    w.show();
+    tessaron::TApplication app(argc, argv);
+    tessaron::TProgram program;
+    program.show();
     return app.exec();
 }

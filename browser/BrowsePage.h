@@ -1,0 +1,73 @@
+#pragma once
+// The browse tab: the folder pane on the left (tree, favourites), the
+// thumbnail grid in the centre and the photo pane on the right (thumbnail
+// options, description, file data, the two buttons under them).
+#include <QWidget>
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QListWidget;
+class QPlainTextEdit;
+class QPushButton;
+class QSplitter;
+class QTableWidget;
+
+namespace tessaron {
+
+class TPanel;
+
+class TBrowsePage : public QWidget {
+    Q_OBJECT
+public:
+    explicit TBrowsePage(QWidget* parent = nullptr);
+
+    // Left pane.
+    TPanel* Panel4;
+    QSplitter* FolderSplitter;  // tree above, favourites below
+    QWidget* STV;               // folder tree
+    TPanel* Panel5;
+    QPushButton* AddFav;
+    QListWidget* Fav;
+    QSplitter* PaneSplitter;    // between the left pane and the centre
+    // Centre.
+    TPanel* Panel2;
+    QWidget* ThumbGrid;
+    // Right pane.
+    TPanel* Panel1;
+    QGroupBox* OutputBox;
+    QComboBox* Styler;
+    QComboBox* Sizer;
+    QCheckBox* ShowTexta;
+    QGroupBox* DescriptionBox;
+    QPlainTextEdit* ComPhoto;
+    QPushButton* AddCom;
+    QPushButton* ClearCom;
+    QGroupBox* FileDataBox;
+    QTableWidget* PhotoData;
+    QPushButton* AddBatch;
+    QPushButton* OpenPhoto;
+
+    // The two buttons keep their distance from the bottom of the right pane.
+    void Panel1Resize();
+    // The favourites take two fifths of the left pane's height.
+    void Panel4Resize();
+    // The add-favourite button spans its panel.
+    void Panel5Resize();
+
+    // Row titles of the photo data grid (first activation).
+    void PreparePhotoData();
+    // Brings the grid's look in line with the three thumbnail options.
+    void ApplyThumbnailOptions();
+    void StylerChange();
+
+    // Selects an item of Styler or Sizer; an index outside the list leaves
+    // the list showing no item.
+    static void selectItem(QComboBox* list, int index);
+
+private:
+    void buildLeftPane();
+    void buildRightPane();
+};
+
+}  // namespace tessaron
