@@ -1,13 +1,10 @@
 #include "app/Application.h"
 
-#include "app/Captions.h"
 #include "platform/ErrorReport.h"
 
 namespace tessaron {
 
-TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
-    setApplicationName(captions::ProgramName);
-}
+TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {}
 
 bool TApplication::notify(QObject* receiver, QEvent* event) {
     try {

@@ -3,7 +3,7 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QFile>
-#include <QGuiApplication>
+#include <QCoreApplication>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTabBar>
@@ -109,7 +109,7 @@ void TForm1::attachDialogs(TOpenDir* openDir, TBatList* batList, TVisualJPEG* vi
 }
 
 void TForm1::FormCreate() {
-    QGuiApplication::setApplicationDisplayName(captions::ProgramName);
+    QCoreApplication::setApplicationName(captions::ProgramName);
     ProgramDir = programFolder();
     EditPage->setEditPanelHeight(TEditPage::kPanelClosed);
     TBrowsePage::selectItem(BrowsePage->Styler, 0);

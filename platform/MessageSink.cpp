@@ -9,10 +9,10 @@ namespace {
 class DesktopMessageSink final : public TMessageSink {
 public:
     void showMessage(const QString& text) override {
-        QMessageBox::information(QApplication::activeWindow(), QApplication::applicationDisplayName(), text);
+        QMessageBox::information(QApplication::activeWindow(), QApplication::applicationName(), text);
     }
     void showError(const QString& text) override {
-        QMessageBox::critical(QApplication::activeWindow(), QApplication::applicationDisplayName(), text);
+        QMessageBox::critical(QApplication::activeWindow(), QApplication::applicationName(), text);
     }
 };
 

@@ -4,7 +4,7 @@
 BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-qpa-plugins libgl-dev
   libjpeg62-turbo-dev libpng-dev zlib1g-dev)
-RUNTIME_PACKAGES=(xdg-utils)
+RUNTIME_PACKAGES=(xdg-utils fonts-dejavu-core)
 TEST_PACKAGES=(googletest libgtest-dev libgmock-dev clang libclang-rt-14-dev
   imagemagick libjpeg-turbo-progs pngcheck giflib-tools
   libimage-exiftool-perl libtiff-tools)

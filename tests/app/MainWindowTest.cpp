@@ -92,6 +92,7 @@ TEST_F(MainWindow, TabsHaveTheirCaptionsIconsAndTheBrowseTabIsActive) {
     EXPECT_EQ(form->MTabs->iconSize(), QSize(24, 24));
     EXPECT_EQ(form->MTabs->currentIndex(), 0);
     EXPECT_EQ(form->windowTitle(), "Tessaron");
+    EXPECT_EQ(QCoreApplication::applicationName(), "Tessaron");
     EXPECT_EQ(form->STM->panelCount(), 2);
     EXPECT_EQ(form->STM->panel(0)->width(), 500);
     EXPECT_EQ(form->STM->panelText(0), kGuidance[0]);
