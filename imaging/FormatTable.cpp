@@ -8,6 +8,10 @@
 #include "imaging/formats/bmp/BmpWriter.h"
 #include "imaging/formats/gif/GifReader.h"
 #include "imaging/formats/gif/GifWriter.h"
+#include "imaging/formats/tiff/TiffReader.h"
+#include "imaging/formats/tiff/TiffWriter.h"
+#include "imaging/formats/jpeg/JpegReader.h"
+#include "imaging/formats/jpeg/JpegWriter.h"
 
 namespace {
 
@@ -46,9 +50,9 @@ TFormatTable::TFormatTable() : nextPluginRank_(FirstPluginRank)
     // nullptr until the format's folder provides them.
     //  id  description  extensions  writable  recogniser  rank  read  read params  write
     formats_ = {
-        {ffTIFF, "TIFF Bitmap", {"tif", "tiff", "fax", "g3n", "g3f", "xif"}, true, Tiff, 40, nullptr, nullptr, nullptr},
+        {ffTIFF, "TIFF Bitmap", {"tif", "tiff", "fax", "g3n", "g3f", "xif"}, true, Tiff, 40, ReadTiff, ReadTiffParams, WriteTiff},
         {ffGIF, "CompuServe Bitmap", {"gif"}, true, Gif, 10, ReadGif, ReadGifParams, WriteGif},
-        {ffJPEG, "JPEG Bitmap", {"jpg", "jpeg", "jpe", "jif"}, true, Jpeg, 70, nullptr, nullptr, nullptr},
+        {ffJPEG, "JPEG Bitmap", {"jpg", "jpeg", "jpe", "jif"}, true, Jpeg, 70, ReadJpegFile, ReadJpegParams, WriteJpegFile},
         {ffPCX, "PaintBrush", {"pcx"}, true, Pcx, 30, nullptr, nullptr, nullptr},
         {ffBMP, "Windows Bitmap", {"bmp", "dib", "rle"}, true, Bmp, 20, ReadBmp, ReadBmpParams, WriteBmp},
         {ffICO, "Windows Icon", {"ico"}, true, Icon, 61, nullptr, nullptr, nullptr},
