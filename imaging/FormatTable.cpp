@@ -10,6 +10,8 @@
 #include "imaging/formats/gif/GifWriter.h"
 #include "imaging/formats/tiff/TiffReader.h"
 #include "imaging/formats/tiff/TiffWriter.h"
+#include "imaging/formats/jpeg/JpegReader.h"
+#include "imaging/formats/jpeg/JpegWriter.h"
 
 namespace {
 
@@ -50,7 +52,7 @@ TFormatTable::TFormatTable() : nextPluginRank_(FirstPluginRank)
     formats_ = {
         {ffTIFF, "TIFF Bitmap", {"tif", "tiff", "fax", "g3n", "g3f", "xif"}, true, Tiff, 40, ReadTiff, ReadTiffParams, WriteTiff},
         {ffGIF, "CompuServe Bitmap", {"gif"}, true, Gif, 10, ReadGif, ReadGifParams, WriteGif},
-        {ffJPEG, "JPEG Bitmap", {"jpg", "jpeg", "jpe", "jif"}, true, Jpeg, 70, nullptr, nullptr, nullptr},
+        {ffJPEG, "JPEG Bitmap", {"jpg", "jpeg", "jpe", "jif"}, true, Jpeg, 70, ReadJpegFile, ReadJpegParams, WriteJpegFile},
         {ffPCX, "PaintBrush", {"pcx"}, true, Pcx, 30, nullptr, nullptr, nullptr},
         {ffBMP, "Windows Bitmap", {"bmp", "dib", "rle"}, true, Bmp, 20, ReadBmp, ReadBmpParams, WriteBmp},
         {ffICO, "Windows Icon", {"ico"}, true, Icon, 61, nullptr, nullptr, nullptr},
