@@ -66,6 +66,24 @@ TImageBuffer::TImageBuffer(int width, int height, TPixelFormat format) : TImageB
 
 TImageBuffer::~TImageBuffer() = default;
 
+TImageBuffer::TImageBuffer(TImageBuffer&& other) noexcept : TImageBuffer() { *this = std::move(other); }
+
+TImageBuffer& TImageBuffer::operator=(TImageBuffer&& other) noexcept
+{
+    if (this == &other)
+        return *this;
+    swapStorage(other);
+    std::swap(tempFileThreshold_, other.tempFileThreshold_);
+    std::swap(blackWhiteMethod_, other.blackWhiteMethod_);
+    std::swap(reduceColors_, other.reduceColors_);
+    std::swap(isAlpha_, other.isAlpha_);
+    std::swap(fullyOpaque_, other.fullyOpaque_);
+    std::swap(needsAllocation_, other.needsAllocation_);
+    std::swap(alpha_, other.alpha_);
+    other.Release();
+    return *this;
+}
+
 std::unique_ptr<TImageBuffer> TImageBuffer::CreateSized(int width, int height, TPixelFormat format)
 {
     return std::make_unique<TImageBuffer>(width, height, format);

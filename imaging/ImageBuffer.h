@@ -84,6 +84,10 @@ public:
     ~TImageBuffer();
     TImageBuffer(const TImageBuffer&) = delete;
     TImageBuffer& operator=(const TImageBuffer&) = delete;
+    // Moving hands over pixels, settings and alpha channel; the source is
+    // left empty.
+    TImageBuffer(TImageBuffer&& other) noexcept;
+    TImageBuffer& operator=(TImageBuffer&& other) noexcept;
 
     static std::unique_ptr<TImageBuffer> CreateSized(int width, int height, TPixelFormat format);
 
@@ -207,6 +211,10 @@ public:
     // each component: bg + (((c - bg) * alpha) >> 8), shifted arithmetically.
     void RemoveAlpha(bool merge = false, TColor background = 0xFFFFFF);
     bool IsAlpha() const { return isAlpha_; }
+    // True when the buffer is known to hold only its maximum value (255 in
+    // an alpha channel); renderers skip blending with an alpha channel that
+    // says so. Fills, SetAlpha and SetPixelRGB keep it up to date; code that
+    // writes through RowPointer sets it itself - on the alpha channel.
     bool FullyOpaque() const { return fullyOpaque_; }
     void SetFullyOpaque(bool value) { fullyOpaque_ = value; }
 

@@ -64,7 +64,9 @@ void TImageBuffer::RemoveAlpha(bool merge, TColor background)
 {
     if (isAlpha_ || !alpha_)
         return;
-    if (merge && format_ == px24RGB && !alpha_->fullyOpaque_) {
+    if (merge && format_ == px24RGB) {
+        // Not skipped when FullyOpaque: the flag may be stale after writes
+        // through RowPointer, and weight 256 leaves opaque pixels as they are.
         const int bg[3] = {int((background >> 16) & 255), int((background >> 8) & 255), int(background & 255)};
         for (int y = 0; y < height_; ++y) {
             const uint8_t* a = alpha_->RowPointer(y);

@@ -96,6 +96,32 @@ int8_t truncSigned(double v)
     return int8_t(v > -128.0 ? (v < 127.0 ? v : 127.0) : -128.0);
 }
 
+// Gray of a row with weights whose sum is at most 257, so that every sum fits
+// 16 bits. Kept free of tables so the compiler can vectorise it; the clones
+// pick the widest instructions the processor has at run time.
+// Sanitizer builds keep one plain version: run-time dispatch resolves before
+// the sanitizer runtime starts.
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TESSARON_NO_CLONES 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__)
+#define TESSARON_NO_CLONES 1
+#endif
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(TESSARON_NO_CLONES)
+__attribute__((target_clones("avx2", "ssse3", "default")))
+#endif
+void grayRow16(const uint8_t* __restrict bgr, uint8_t* __restrict dst, int count, uint16_t wb, uint16_t wg,
+               uint16_t wr)
+{
+    for (int i = 0; i < count; ++i) {
+        const auto sum = uint16_t(wb * bgr[3 * i] + wg * bgr[3 * i + 1] + wr * bgr[3 * i + 2]);
+        const auto v = uint16_t(sum / 100u);
+        dst[i] = uint8_t(v < 255u ? v : 255u);
+    }
+}
+
 }  // namespace
 
 void rgbToCmyk(uint8_t r, uint8_t g, uint8_t b, uint8_t* cmyk)
@@ -225,12 +251,17 @@ RowEncoder::RowEncoder(TPixelFormat format) : format_(format)
         grayG_[i] = uint32_t(std::max(0, s.GrayWeightGreen)) * i;
         grayB_[i] = uint32_t(std::max(0, s.GrayWeightBlue)) * i;
     }
+    narrowWeights_ = grayR_[1] + grayG_[1] + grayB_[1] <= 257;
 }
 
 void RowEncoder::encode(const uint8_t* bgr, int count, uint8_t* dst) const
 {
     switch (format_) {
     case px8g:
+        if (narrowWeights_) {
+            grayRow16(bgr, dst, count, uint16_t(grayB_[1]), uint16_t(grayG_[1]), uint16_t(grayR_[1]));
+            break;
+        }
         for (int i = 0; i < count; ++i, bgr += 3) {
             uint32_t v = (grayB_[bgr[0]] + grayG_[bgr[1]] + grayR_[bgr[2]]) / 100u;
             dst[i] = uint8_t(v < 255u ? v : 255u);

@@ -22,6 +22,8 @@ private:
     TPixelFormat format_;
     // Gray weights of the process, as tables: gray = (r + g + b) / 100.
     uint32_t grayR_[256], grayG_[256], grayB_[256];
+    // The weights add up to 257 at most: gray sums fit 16 bits.
+    bool narrowWeights_ = false;
 };
 
 // Encodes blue-green-red rows into px1g by one of the black-and-white methods.

@@ -485,3 +485,24 @@ TEST(ImageBuffer, ReleaseEmptiesTheBuffer)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ImageBuffer, MovingHandsOverPixelsAndAlpha)
+{
+    TImageBuffer a(3, 2, px24RGB);
+    paintGradient(a);
+    a.SetAlpha(1, 1, 5);
+    TImageBuffer b(std::move(a));
+    EXPECT_TRUE(a.IsEmpty());
+    EXPECT_FALSE(a.HasAlpha());
+    EXPECT_EQ(b.GetPixelRGB(2, 1), (TRGB{3, 30, 40}));
+    EXPECT_EQ(b.GetAlpha(1, 1), 5);
+    TImageBuffer c(9, 9, px8g);
+    c = std::move(b);
+    EXPECT_EQ(c.Width(), 3);
+    EXPECT_EQ(c.GetAlpha(1, 1), 5);
+    EXPECT_TRUE(b.IsEmpty());
+}
+
+}  // namespace
