@@ -34,7 +34,7 @@ struct TBmpHeader {
 };
 
 // One channel taken out of a 16- or 32-bit pixel by its mask and brought to
-// 8 bits. Narrow channels are scaled so that their maximum becomes 255.
+// 8 bits. Narrow channels are widened so that their maximum becomes 255.
 struct TMaskChannel {
     uint32_t mask = 0;
     int shift = 0;
@@ -53,9 +53,14 @@ struct TMaskChannel {
             v >>= 1;
         }
         if (width < 8) {
-            uint32_t max = (1u << width) - 1;
-            for (uint32_t i = 0; i <= max; ++i)
-                scale[i] = uint8_t((i * 255 + max / 2) / max);
+            // Bit replication: the value's bits repeated below themselves,
+            // so 0 stays 0 and the maximum becomes 255.
+            for (uint32_t i = 0; i < (1u << width); ++i) {
+                uint32_t v = 0;
+                for (int pos = 8 - width; pos > -width; pos -= width)
+                    v |= pos >= 0 ? i << pos : i >> -pos;
+                scale[i] = uint8_t(v);
+            }
         }
     }
     uint8_t operator()(uint32_t pixel) const
