@@ -25,6 +25,30 @@ constexpr int kAlphaRadBias = 1 << (kAlphaShift + kRadPowerShift);
 // 63-bit count, so one always fits.
 constexpr int64_t kStepPrimes[] = {499, 491, 487, 503, 509, 521, 523, 541};
 
+// |a - b| in a form that plain SSE2 vectorises (it has no integer abs).
+inline int absDiff(int a, int b)
+{
+    int d = a - b;
+    int sign = d >> 31;
+    return (d ^ sign) - sign;
+}
+
+// The first half of a contest, over all neurons: distances plain and
+// bias-corrected, then every frequency decays and every bias grows. The
+// arrays never overlap; saying so lets the compiler vectorise the loop.
+void measureAndDecay(int n, const int* __restrict nb, const int* __restrict ng, const int* __restrict nr, int b, int g,
+                     int r, int* __restrict dist, int* __restrict biasDist, int* __restrict freq, int* __restrict bias)
+{
+    for (int i = 0; i < n; ++i) {
+        int d = absDiff(nb[i], b) + absDiff(ng[i], g) + absDiff(nr[i], r);
+        dist[i] = d;
+        biasDist[i] = d - (bias[i] >> (kFreqShift - kColourShift));
+        int betaFreq = freq[i] >> kBetaShift;
+        freq[i] -= betaFreq;
+        bias[i] += betaFreq << kGammaShift;
+    }
+}
+
 int64_t inverseModulo(int64_t a, int64_t n)
 {
     // Extended Euclid; a and n are coprime.
@@ -89,30 +113,17 @@ int TNeuQuant::contest(int b, int g, int r)
     // Every neuron's distance and bias-corrected distance; the frequencies
     // decay and the biases grow for all, then the winner is penalised so
     // that neurons that seldom win get their turn.
-    int* dist = dist_.data();
-    int* biasDist = biasDist_.data();
-    int* freq = freq_.data();
-    int* bias = bias_.data();
-    const int* nb = nb_.data();
-    const int* ng = ng_.data();
-    const int* nr = nr_.data();
-    for (int i = 0; i < size_; ++i) {
-        int d = std::abs(nb[i] - b) + std::abs(ng[i] - g) + std::abs(nr[i] - r);
-        dist[i] = d;
-        biasDist[i] = d - (bias[i] >> (kFreqShift - kColourShift));
-        int betaFreq = freq[i] >> kBetaShift;
-        freq[i] -= betaFreq;
-        bias[i] += betaFreq << kGammaShift;
-    }
+    measureAndDecay(size_, nb_.data(), ng_.data(), nr_.data(), b, g, r, dist_.data(), biasDist_.data(), freq_.data(),
+                    bias_.data());
     int best = 0, bestBiased = 0;
     for (int i = 1; i < size_; ++i) {
-        if (dist[i] < dist[best])
+        if (dist_[i] < dist_[best])
             best = i;
-        if (biasDist[i] < biasDist[bestBiased])
+        if (biasDist_[i] < biasDist_[bestBiased])
             bestBiased = i;
     }
-    freq[best] += kBeta;
-    bias[best] -= kBetaGamma;
+    freq_[best] += kBeta;
+    bias_[best] -= kBetaGamma;
     return bestBiased;
 }
 
