@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "imaging/ImageIO.h"
+#include "imaging/ImagingSettings.h"
 #include "imaging/Stream.h"
 #include "imaging/formats/tiff/TiffDirWriter.h"
 #include "imaging/formats/tiff/TiffDirectory.h"
@@ -15,39 +16,15 @@
 #include "imaging/formats/tiff/TiffTags.h"
 #include "imaging/formats/tiff/TiffWriter.h"
 #include "support/TestSupport.h"
+#include "TiffTestPictures.h"
 
 namespace {
 
 using namespace tiff;
 using Bytes = std::vector<uint8_t>;
 
-std::unique_ptr<TImageBuffer> makeRgb(int w, int h)
-{
-    auto pic = std::make_unique<TImageBuffer>(w, h, px24RGB);
-    for (int y = 0; y < h; ++y) {
-        uint8_t* row = pic->RowPointer(y);
-        for (int x = 0; x < w; ++x) {
-            row[3 * x] = uint8_t(x * 7 + y);
-            row[3 * x + 1] = uint8_t(y * 3);
-            row[3 * x + 2] = uint8_t((x / 5) % 2 ? 200 : x ^ y);
-        }
-    }
-    return pic;
-}
-
-std::unique_ptr<TImageBuffer> makeBilevel(int w, int h)
-{
-    auto pic = std::make_unique<TImageBuffer>(w, h, px1g);
-    for (int y = 0; y < h; ++y) {
-        uint8_t* row = pic->RowPointer(y);
-        std::memset(row, 0, size_t(pic->RowLen()));
-        for (int x = 0; x < w; ++x) {
-            const int dx = x - w / 2, dy = y - h / 2;
-            if (dx * dx + dy * dy > 400 || (x + y) % 11 == 0) row[x >> 3] |= uint8_t(0x80 >> (x & 7));
-        }
-    }
-    return pic;
-}
+using tifftest::makeBilevel;
+using tifftest::makeRgb;
 
 // The rows of two buffers of the same format, compared pixel by pixel
 // (only the bits of the picture for px1g).
@@ -238,6 +215,65 @@ INSTANTIATE_TEST_SUITE_P(
                       CompressionCase{"g3_2d", 3, true, 3, 3}, CompressionCase{"g4", 4, true, 4, 4},
                       CompressionCase{"ccitt_on_colour_falls_back", 4, false, 1, 0}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Tiff, JpegCompressionsRoundTripWithinTolerance)
+{
+    struct Case {
+        const char* name;
+        uint8_t compression;
+        uint8_t colorSpace;
+        uint32_t photometric;
+        uint32_t samples;
+    };
+    const Case cases[] = {{"JPEG YCbCr", 7, 2, 6, 3}, {"JPEG RGB", 7, 0, 2, 3}, {"JPEG gray", 7, 1, 1, 1},
+                          {"JPEG written as RGB", 7, 4, 2, 3}, {"old-style JPEG", 6, 2, 6, 3}};
+    auto pic = std::make_unique<TImageBuffer>(64, 48, px24RGB);
+    for (int y = 0; y < 48; ++y)
+        for (int x = 0; x < 64; ++x) {
+            uint8_t* p = pic->RowPointer(y) + 3 * x;
+            p[0] = uint8_t(x * 4);
+            p[1] = uint8_t(y * 5);
+            p[2] = uint8_t(128 + (x - y));
+        }
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TImageIO io;
+        io.Buffer()->Assign(*pic);
+        io.Params.TiffCompression = c.compression;
+        io.Params.TiffJpegColorSpace = c.colorSpace;
+        io.Params.TiffJpegQuality = 95;
+        Parsed f(writeToMemory(io));
+        EXPECT_EQ(f.dir.UIntOr(tagCompression, 0), c.compression);
+        EXPECT_EQ(f.dir.UIntOr(tagPhotometric, 0), c.photometric);
+        EXPECT_EQ(f.dir.UIntOr(tagSamplesPerPixel, 0), c.samples);
+        if (c.compression == 6) {
+            const uint32_t start = f.dir.UIntOr(tagJpegInterchangeFormat, 0);
+            const uint32_t scan = f.dir.UIntOr(tagStripOffsets, 0);
+            EXPECT_EQ(f.bytes[start], 0xFF);
+            EXPECT_EQ(f.bytes[start + 1], 0xD8);
+            EXPECT_EQ(f.bytes[scan], 0xFF);
+            EXPECT_EQ(f.bytes[scan + 1], 0xDA);
+            EXPECT_EQ(scan - start + f.dir.UIntOr(tagStripByteCounts, 0), f.dir.UIntOr(tagJpegInterchangeFormatLength, 0));
+        }
+        TImageIO back;
+        ASSERT_TRUE(readFromMemory(f.bytes, back));
+        ASSERT_EQ(back.Buffer()->Width(), 64);
+        ASSERT_EQ(back.Buffer()->Height(), 48);
+        double error = 0;
+        for (int y = 0; y < 48; ++y)
+            for (int x = 0; x < 64; ++x) {
+                const TRGB a = back.Buffer()->GetPixelRGB(x, y);
+                const uint8_t* p = pic->RowPointer(y) + 3 * x;
+                if (c.samples == 1) {
+                    const int gray = GrayOf(p[2], p[1], p[0]);
+                    error += std::abs(a.r - gray);
+                } else {
+                    error += std::abs(a.b - p[0]) + std::abs(a.g - p[1]) + std::abs(a.r - p[2]);
+                }
+            }
+        EXPECT_LT(error / (64.0 * 48.0), 6.0);
+    }
+}
 
 TEST(Tiff, LzwWithoutCoderFallsBackToNoneAndCannotBeRead)
 {

@@ -82,12 +82,14 @@ void fillParams(const TTiffDirectory& dir, TImageParams& p)
     p.TiffPageCount = dir.GetUInt(tagPageNumber, &page, 1) ? int16_t(page) : int16_t(-1);
 
     if (photometric == 3 && p.BitsPerSample >= 1 && p.BitsPerSample <= 8) {
+        // The high byte, as libtiff's own RGBA interface takes it.
+        auto to8 = [](uint32_t v) { return uint8_t(std::min<uint32_t>(v, 65535) >> 8); };
         const uint32_t entries = 1u << p.BitsPerSample;
         std::vector<uint32_t> map = dir.GetUInts(tagColorMap, 3 * 65536);
         if (map.size() >= 3 * entries) {
             std::vector<TRGB> colours(entries);
             for (uint32_t i = 0; i < entries; ++i)
-                colours[i] = TRGB{uint8_t(map[2 * entries + i] >> 8), uint8_t(map[entries + i] >> 8), uint8_t(map[i] >> 8)};
+                colours[i] = TRGB{to8(map[2 * entries + i]), to8(map[entries + i]), to8(map[i])};
             p.SetColorMap(colours.data(), int(entries));
         }
     }
@@ -113,6 +115,7 @@ public:
 
 private:
     bool aborting() const { return options_.Aborting && *options_.Aborting; }
+    bool decodeOldJpeg();
     bool readBlock(size_t index, std::vector<uint8_t>& raw, uint64_t needed);
 
     const TTiffSource& src_;
@@ -138,13 +141,33 @@ bool TPictureDecoder::readBlock(size_t index, std::vector<uint8_t>& raw, uint64_
     return src_.Read(offset, raw.data(), raw.size());
 }
 
+// Old-style JPEG: the directory points at one complete JPEG stream.
+bool TPictureDecoder::decodeOldJpeg()
+{
+    uint32_t offset = 0;
+    if (!dir_.GetUInt(tagJpegInterchangeFormat, &offset) || offset >= src_.Size()) return false;
+    uint64_t length = dir_.UIntOr(tagJpegInterchangeFormatLength, 0);
+    if (length == 0 || length > src_.Size() - offset) length = src_.Size() - offset;
+    std::vector<uint8_t> stream(static_cast<size_t>(length));
+    if (!src_.Read(offset, stream.data(), stream.size())) return false;
+    const bool ok = DecodeJpegPicture(stream.data(), stream.size(), buffer_);
+    if (options_.Progress) options_.Progress(1, 1);
+    return ok;
+}
+
 bool TPictureDecoder::Run()
 {
+    compression_ = dir_.UIntOr(tagCompression, 1);
+    if ((compression_ == 6 || (dir_.Has(tagJpegInterchangeFormat) && compression_ != 5)) &&
+        dir_.UIntOr(tagJpegProc, 1) < 2) {
+        if (!PictureSizeAllowed(p_.Width, p_.Height)) return false;
+        return decodeOldJpeg();
+    }
+    if (compression_ == 6) return false;
     const int w = p_.Width;
     const int h = p_.Height;
     const int bits = p_.BitsPerSample;
     const int n = p_.SamplesPerPixel;
-    compression_ = dir_.UIntOr(tagCompression, 1);
     int photometric = p_.TiffPhotometric == 7 ? 8 : p_.TiffPhotometric;
     if (!PictureSizeAllowed(w, h)) return false;
     if (bits != 1 && bits != 2 && bits != 4 && bits != 8 && bits != 16) return false;

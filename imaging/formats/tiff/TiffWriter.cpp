@@ -422,8 +422,12 @@ bool TTiffEncoder::Write(TTiffDirWriter& dir)
         dir.AddShort(tagCleanFaxData, {0});
         // Modified Huffman has no options of its own.
         if (l_.Compression != 2) {
-            dir.AddLong(tagT4Options, {l_.Compression == 3 && l_.TwoDimensional ? 1u : 0u});
-            dir.AddLong(tagT6Options, {0});
+            // T4Options belongs to Group 3 and T6Options to Group 4 only;
+            // readers warn about the other one.
+            if (l_.Compression == 3)
+                dir.AddLong(tagT4Options, {l_.TwoDimensional ? 1u : 0u});
+            else
+                dir.AddLong(tagT6Options, {0});
         }
     }
     dir.AddShort(tagSamplesPerPixel, {uint16_t(l_.Samples)});
