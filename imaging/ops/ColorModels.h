@@ -3,7 +3,9 @@
 // Integer divisions truncate toward zero, as everywhere in the operations.
 #include <algorithm>
 #include <cmath>
+#include <array>
 #include <cstdint>
+#include <vector>
 
 namespace ops {
 
@@ -50,6 +52,51 @@ inline THsv RgbToHsv(int r, int g, int b)
     out.H = h < 0 ? h + 360 : h;
     return out;
 }
+
+// RgbToHsv without run-time divisions, for whole pictures: S from a table of
+// d * 255 / V, the hue's division by d through an exact reciprocal (for
+// |n| <= 15300 and d <= 255, (n * (2^32 / d + 1)) >> 32 == n / d).
+class THsvTables {
+public:
+    THsvTables() : saturation_(256 * 256, 0)
+    {
+        for (int v = 1; v < 256; ++v)
+            for (int d = 0; d <= v; ++d)
+                saturation_[size_t(v) * 256 + size_t(d)] = uint8_t(d * 255 / v);
+        for (int d = 1; d < 256; ++d)
+            reciprocal_[size_t(d)] = (uint64_t(1) << 32) / uint64_t(d) + 1;
+    }
+
+    ops::THsv operator()(int r, int g, int b) const
+    {
+        ops::THsv out;
+        const int v = std::max({r, g, b});
+        const int d = v - std::min({r, g, b});
+        out.V = v;
+        out.S = saturation_[size_t(v) * 256 + size_t(d)];
+        if (out.S == 0)
+            return out;
+        int h;
+        if (r == v)
+            h = divide((g - b) * 60, d);
+        else if (g == v)
+            h = divide((b - r) * 60, d) + 120;
+        else
+            h = divide((r - g) * 60, d) + 240;
+        out.H = h < 0 ? h + 360 : h;
+        return out;
+    }
+
+private:
+    int divide(int n, int d) const
+    {
+        const uint64_t q = (uint64_t(n < 0 ? -n : n) * reciprocal_[size_t(d)]) >> 32;
+        return n < 0 ? -int(q) : int(q);
+    }
+
+    std::vector<uint8_t> saturation_;
+    std::array<uint64_t, 256> reciprocal_{};
+};
 
 // Back from integer HSV; writes blue, green, red (the pixel order).
 inline void HsvToBgr(int h, int s, int v, uint8_t* bgr)

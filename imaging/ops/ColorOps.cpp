@@ -170,9 +170,10 @@ void TImageProc::AdjustLumSatHistogram(double saturationExponent, double luminan
     if (!op.Run)
         return;
     TImageBuffer& work = *op.Work;
-    const auto hists = bandHistograms<2>(work, [](const uint8_t* row, int width, std::array<Histogram, 2>& h) {
+    const ops::THsvTables hsvOf;
+    const auto hists = bandHistograms<2>(work, [&hsvOf](const uint8_t* row, int width, std::array<Histogram, 2>& h) {
         for (int x = 0; x < width; ++x, row += 3) {
-            const ops::THsv hsv = ops::RgbToHsv(row[2], row[1], row[0]);
+            const ops::THsv hsv = hsvOf(row[2], row[1], row[0]);
             ++h[0][size_t(hsv.S)];
             ++h[1][size_t(hsv.V)];
         }
@@ -182,7 +183,7 @@ void TImageProc::AdjustLumSatHistogram(double saturationExponent, double luminan
     const int width = work.Width();
     ops::ForEachRow(work, RowReporter(work.Height()), [&](uint8_t* row, int) {
         for (int x = 0; x < width; ++x, row += 3) {
-            const ops::THsv hsv = ops::RgbToHsv(row[2], row[1], row[0]);
+            const ops::THsv hsv = hsvOf(row[2], row[1], row[0]);
             ops::HsvToBgr(hsv.H, sMap[size_t(hsv.S)], vMap[size_t(hsv.V)], row);
         }
     });
@@ -205,10 +206,15 @@ TGrayWeights grayWeights()
 }
 
 // Computes row y of the result from the original rows above, at and below it.
+// `columns` is scratch space of 3 * width values.
 void equaliseRow(const uint8_t* above, const uint8_t* cur, const uint8_t* below, uint8_t* out, int width,
-                 const std::array<uint8_t, 256>& left, const std::array<uint8_t, 256>& right, const TGrayWeights& gray)
+                 const std::array<uint8_t, 256>& left, const std::array<uint8_t, 256>& right, const TGrayWeights& gray,
+                 std::vector<int>& columns)
 {
-    const uint8_t* rows[3] = {above, cur, below};
+    // Vertical sums of the three rows first; each mean then adds three of them.
+    int* col = columns.data();
+    for (size_t i = 0; i < size_t(width) * 3; ++i)
+        col[i] = above[i] + cur[i] + below[i];
     for (int x = 0; x < width; ++x) {
         const uint8_t* p = cur + size_t(x) * 3;
         uint8_t* o = out + size_t(x) * 3;
@@ -222,13 +228,10 @@ void equaliseRow(const uint8_t* above, const uint8_t* cur, const uint8_t* below,
             continue;
         }
         // Mean of the 3 x 3 neighbourhood, the border repeated.
-        const int xs[3] = {x > 0 ? x - 1 : 0, x, x + 1 < width ? x + 1 : width - 1};
-        int sum[3] = {0, 0, 0};
-        for (const uint8_t* r : rows)
-            for (int xi : xs)
-                for (int c = 0; c < 3; ++c)
-                    sum[c] += r[size_t(xi) * 3 + size_t(c)];
-        const int mb = sum[0] / 9, mg = sum[1] / 9, mr = sum[2] / 9;
+        const int* l = col + size_t(x > 0 ? x - 1 : 0) * 3;
+        const int* m = col + size_t(x) * 3;
+        const int* r = col + size_t(x + 1 < width ? x + 1 : width - 1) * 3;
+        const int mb = (l[0] + m[0] + r[0]) / 9, mg = (l[1] + m[1] + r[1]) / 9, mr = (l[2] + m[2] + r[2]) / 9;
         const int n = gray(mr, mg, mb);
         if (n > hi) {
             o[0] = right[p[0]];
@@ -296,13 +299,14 @@ void TImageProc::HistAutoEqualize()
     ops::RunBands(height, bands, RowReporter(height), [&](int y0, int y1, int band, const ops::TRowTick& tick) {
         std::vector<uint8_t> prev = edgeAbove[size_t(band)];
         std::vector<uint8_t> cur(rowBytes), next(rowBytes), out(rowBytes);
+        std::vector<int> columns(rowBytes);
         std::memcpy(cur.data(), work.RowPointer(y0), rowBytes);
         for (int y = y0; y < y1; ++y) {
             if (y + 1 < y1)
                 std::memcpy(next.data(), work.RowPointer(y + 1), rowBytes);
             else
                 next = edgeBelow[size_t(band)];
-            equaliseRow(prev.data(), cur.data(), next.data(), out.data(), width, left, right, gray);
+            equaliseRow(prev.data(), cur.data(), next.data(), out.data(), width, left, right, gray, columns);
             std::memcpy(work.RowPointer(y), out.data(), rowBytes);
             std::swap(prev, cur);
             std::swap(cur, next);
@@ -319,6 +323,10 @@ namespace {
 // Light, nearly neutral pixels outside the skin, foliage and sky hues.
 bool isWhiteReference(int r, int g, int b)
 {
+    // Most pixels of a photo are too dark: (max + min) / 510 <= 356 / 510
+    // is well below the lightness bound, no need for the real arithmetic.
+    if (std::max({r, g, b}) + std::min({r, g, b}) <= 356)
+        return false;
     const ops::THsl hsl = ops::RgbToHsl(r, g, b);
     const double h = hsl.H;
     const bool excludedHue = (h >= 0.01 && h <= 0.04) || (h >= 0.35 && h <= 0.5) || (h >= 0.57 && h <= 0.59);

@@ -69,6 +69,17 @@ void rotateRows(const std::vector<const uint8_t*>& src, uint8_t* const* dst, int
             const int iy = int(sy >> FracBits);
             const int fx = int((sx >> (FracBits - 8)) & 0xFF);
             const int fy = int((sy >> (FracBits - 8)) & 0xFF);
+            if (ix >= 0 && iy >= 0 && ix + 1 < r.srcW && iy + 1 < r.srcH) {
+                // All four neighbours inside: no border tests.
+                const uint8_t* p0 = src[size_t(iy)] + size_t(ix) * Channels;
+                const uint8_t* p1 = src[size_t(iy) + 1] + size_t(ix) * Channels;
+                for (int c = 0; c < Channels; ++c) {
+                    const int top = p0[c] * (256 - fx) + p0[c + Channels] * fx;
+                    const int bottom = p1[c] * (256 - fx) + p1[c + Channels] * fx;
+                    out[c] = uint8_t((top * (256 - fy) + bottom * fy + 32768) >> 16);
+                }
+                continue;
+            }
             for (int c = 0; c < Channels; ++c) {
                 const int top = at(ix, iy, c) * (256 - fx) + at(ix + 1, iy, c) * fx;
                 const int bottom = at(ix, iy + 1, c) * (256 - fx) + at(ix + 1, iy + 1, c) * fx;

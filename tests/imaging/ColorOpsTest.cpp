@@ -150,6 +150,18 @@ TEST(ColorModels, IntegerHsvRoundTripsPureAndGrayColours)
     }
 }
 
+TEST(ColorModels, TableHsvEqualsTheDividingOne)
+{
+    const ops::THsvTables tables;
+    for (int r = 0; r < 256; r += 3)
+        for (int g = 0; g < 256; g += 5)
+            for (int b = 0; b < 256; ++b) {
+                const ops::THsv a = ops::RgbToHsv(r, g, b);
+                const ops::THsv t = tables(r, g, b);
+                ASSERT_TRUE(a.H == t.H && a.S == t.S && a.V == t.V) << r << "," << g << "," << b;
+            }
+}
+
 TEST(ColorModels, RealHslOfKnownColours)
 {
     ops::THsl hsl = ops::RgbToHsl(204, 204, 196);
