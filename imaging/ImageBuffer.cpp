@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <stdexcept>
 #include <string>
 
@@ -156,19 +157,24 @@ bool TImageBuffer::allocateStorage(int width, int height, TPixelFormat format, T
         if (!block_)
             return false;
         origin_ = alignedOrigin(block_.get());
+    }
+    try {
         if (location == locTBitmap) {
             rowTable_.resize(size_t(height));
             for (int y = 0; y < height; ++y)
                 rowTable_[size_t(y)] = origin_ + rowLen * y;
             deviceStride_ = int(rowLen);
         }
+        if (format == px8p) {
+            palette_.assign(256, TRGB{0, 0, 0});
+            paletteCount_ = 256;
+        }
+    } catch (const std::bad_alloc&) {
+        releaseStorage();
+        return false;
     }
     location_ = location;
     setGeometry(width, height, format, int(rowLen));
-    if (format == px8p) {
-        palette_.assign(256, TRGB{0, 0, 0});
-        paletteCount_ = 256;
-    }
     return true;
 }
 

@@ -239,8 +239,6 @@ public:
                          int srcW, int srcH, uint8_t transparency = 255, TResampleFilter filter = rfNone) const;
 
 private:
-    friend class TImageBufferAccess;
-
     struct BlockDeleter {
         void operator()(uint8_t* p) const;
     };

@@ -12,6 +12,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <new>
 #include <vector>
 
 namespace {
@@ -140,9 +141,13 @@ bool TImageBuffer::ConvertTo(TPixelFormat format)
         TImageBuffer indexed;
         indexed.rowAlignBits_ = rowAlignBits_;
         indexed.tempFileThreshold_ = tempFileThreshold_;
-        if (!indexed.allocateStorage(width_, height_, px8p, location_, false) ||
-            !quantizeToPalette(*source, indexed, reduceColors_))
+        try {
+            if (!indexed.allocateStorage(width_, height_, px8p, location_, false) ||
+                !quantizeToPalette(*source, indexed, reduceColors_))
+                return false;
+        } catch (const std::bad_alloc&) {
             return false;
+        }
         indexed.rowAccess_ = rowAccess_;
         swapStorage(indexed);
         return true;
@@ -152,6 +157,14 @@ bool TImageBuffer::ConvertTo(TPixelFormat format)
 
 bool TImageBuffer::convertStorage(TPixelFormat format)
 {
+    // The work row first: once the old storage is set aside nothing may fail
+    // but the allocation, which hands it back.
+    std::vector<uint8_t> bgr;
+    try {
+        bgr.resize(size_t(width_) * 3);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
     TImageBuffer old;
     old.tempFileThreshold_ = tempFileThreshold_;
     swapStorage(old);
@@ -164,7 +177,6 @@ bool TImageBuffer::convertStorage(TPixelFormat format)
     format = format_;  // a device bitmap may have chosen px8g for pxGray16
     const TPixelFormat from = old.format_;
     const int width = width_;
-    std::vector<uint8_t> bgr(size_t(width) * 3);
     old.rowAccess_ = raRead;
     const uint8_t savedAccess = rowAccess_;
     rowAccess_ = raWrite;

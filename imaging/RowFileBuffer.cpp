@@ -39,12 +39,12 @@ int createUnnamedFile(const std::string& folder, std::string& triedName)
 }  // namespace
 
 TRowFileBuffer::TRowFileBuffer(const std::string& folder, int64_t rowLen, int rows)
-    : rowLen_(rowLen), rows_(rows)
+    : rowLen_(rowLen), rows_(rows), current_(static_cast<size_t>(rowLen))
 {
     std::string name = folder + "/IMG";
     fd_ = createUnnamedFile(folder, name);
     if (fd_ < 0)
-        throw std::runtime_error("Unable to create " + name + ": " + std::strerror(errno));
+        throw std::runtime_error("Unable to create " + name);
     int64_t size = rowLen * rows;
     // Reserve the blocks now so that a full disk shows here, where the
     // caller can fall back to memory, and not in the middle of writing rows.
@@ -54,9 +54,8 @@ TRowFileBuffer::TRowFileBuffer(const std::string& folder, int64_t rowLen, int ro
     if (rc != 0) {
         ::close(fd_);
         fd_ = -1;
-        throw std::runtime_error("Unable to create " + name + ": " + std::strerror(rc));
+        throw std::runtime_error("Unable to create " + name);
     }
-    current_.resize(size_t(rowLen));
 }
 
 TRowFileBuffer::~TRowFileBuffer()
