@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -138,6 +139,62 @@ TEST(GifWriter, AlphaGetsTheLastIndexAsTransparent) {
                 ASSERT_EQ(back.Buffer()->GetPixelRGB(x, y), b.GetPixelRGB(x, y));
             }
         }
+}
+
+TEST(GifWriter, TransparentColourWithoutAlphaNamesItsIndex) {
+    TImageIO io;
+    fillRgb(*io.Buffer(), 6, 5, [](int x, int y) { return distinctColour((x + y) % 4); });
+    io.Params.GifTransparent = true;
+    io.Params.GifTranspColor = distinctColour(2);
+    const std::vector<uint8_t> f = writeGif(io);
+    EXPECT_EQ(f[13 + 768 + 6], 2);  // the third colour met is entry 2
+
+    TImageIO back;
+    ASSERT_TRUE(readGif(back, f));
+    EXPECT_EQ(back.Params.GifTranspColor, distinctColour(2));
+    for (int y = 0; y < 5; ++y)
+        for (int x = 0; x < 6; ++x) EXPECT_EQ(back.Buffer()->GetAlpha(x, y), (x + y) % 4 == 2 ? 0 : 255);
+}
+
+TEST(GifWriter, GrayPictureKeepsItsLevels) {
+    TImageIO io;
+    TImageBuffer& b = *io.Buffer();
+    ASSERT_TRUE(b.Allocate(32, 8, px8g));
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 32; ++x) b.RowPointer(y)[x] = uint8_t(x * 8 + y);
+    const std::vector<uint8_t> f = writeGif(io);
+    TImageIO back;
+    ASSERT_TRUE(readGif(back, f));
+    expectSamePixels(b, *back.Buffer());
+}
+
+TEST(GifWriter, ReportsProgressAndStopsWhenAborted) {
+    TImageIO io;
+    fillRgb(*io.Buffer(), 30, 20, [](int x, int y) { return distinctColour(x * y % 256); });
+    std::vector<int> seen;
+    io.OnProgress = [&](int percent) { seen.push_back(percent); };
+    writeGif(io);
+    EXPECT_EQ(seen, (std::vector<int>{0, 30, 70, 100}));
+
+    // An abort request from the progress event ends the writer before the
+    // header is written.
+    io.OnProgress = [&](int percent) {
+        if (percent == 30) io.Aborting = true;
+    };
+    TMemoryStream out;
+    EXPECT_FALSE(io.SaveToStreamGif(out));
+    EXPECT_EQ(out.Size(), 0);
+
+    // The reader reports its rows, ending at 100.
+    io.OnProgress = nullptr;
+    const std::vector<uint8_t> f = writeGif(io);
+    TImageIO back;
+    seen.clear();
+    back.OnProgress = [&](int percent) { seen.push_back(percent); };
+    ASSERT_TRUE(readGif(back, f));
+    ASSERT_GT(seen.size(), 5u);
+    EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+    EXPECT_EQ(seen.back(), 100);
 }
 
 TEST(GifWriter, OneBitPicturesUseMinimumCodeSizeTwo) {

@@ -253,10 +253,12 @@ bool WriteGif(TImageIO& io, TStream& stream)
         pic.TransparentIndex = indexOf(p.GifTranspColor);
     }
     io.ProgressPercent(30);
+    if (io.Aborting) return false;
 
     const std::vector<uint8_t> header = gifHeader(p, pic, p.GifTransparent);
     if (!stream.WriteExact(header.data(), header.size()) || io.Aborting) return false;
     io.ProgressPercent(70);
+    if (io.Aborting) return false;
 
     std::vector<uint8_t> coded;
     coded.reserve(pic.Indices.size() / 2 + 1024);
