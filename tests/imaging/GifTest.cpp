@@ -438,6 +438,36 @@ TEST(GifReader, PicksTheFrameOfGifImageIndex) {
     EXPECT_EQ(missing.Params.FileType, 0);
 }
 
+TEST(GifReader, TransparentGifSavedAgainKeepsItsColours) {
+    // Eight entries, the last one transparent, all of them used: saved again
+    // with the three bits it was read with, the seven visible colours and
+    // the transparent index fit exactly.
+    const std::vector<TRGB> table = {{0, 0, 0},     {0, 0, 255}, {0, 255, 0},   {255, 0, 0},
+                                     {9, 99, 199}, {50, 60, 70}, {200, 100, 0}, {1, 2, 3}};
+    TGifFileBuilder g(16, 4, table);
+    g.control(0, true, 0, 7);
+    std::vector<uint8_t> indices(64);
+    for (size_t i = 0; i < indices.size(); ++i) indices[i] = uint8_t((i * 5) % 8);
+    g.frame(0, 0, 16, 4, indices, {}, false, 3);
+    g.trailer();
+
+    TImageIO io;
+    ASSERT_TRUE(readGif(io, g.bytes));
+    EXPECT_EQ(io.Params.BitsPerSample, 3);
+    const std::vector<uint8_t> again = writeGif(io);
+    EXPECT_EQ(again[10], 0xA2);  // still three bits
+    TImageIO back;
+    ASSERT_TRUE(readGif(back, again));
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 16; ++x) {
+            const int index = indices[size_t(y) * 16 + x];
+            ASSERT_EQ(back.Buffer()->GetAlpha(x, y), index == 7 ? 0 : 255);
+            if (index != 7) {
+                ASSERT_EQ(back.Buffer()->GetPixelRGB(x, y), table[index]);
+            }
+        }
+}
+
 TEST(GifReader, ParamsOnlyReadLeavesThePictureAlone) {
     testsupport::TempDir dir;
     const std::string path = dir.file("two.gif");

@@ -110,6 +110,35 @@ bool indexOneBit(const TImageBuffer& picture, TGifIndexedPicture& out)
     return true;
 }
 
+// Gives every pixel whose alpha is not 255 the colour of an opaque pixel (the
+// last one met before it, or the first of the picture), so that only visible
+// colours count for the palette.
+void hideTransparentColours(TImageBuffer& rgb, const TImageBuffer& alpha)
+{
+    const int w = rgb.Width(), h = rgb.Height();
+    bool haveOpaque = false;
+    uint8_t fill[3] = {0, 0, 0};
+    for (int y = 0; y < h && !haveOpaque; ++y) {
+        const uint8_t* a = alpha.RowPointer(y);
+        const uint8_t* row = rgb.RowPointer(y);
+        for (int x = 0; a && row && x < w; ++x)
+            if (a[x] == 255) {
+                std::copy_n(row + 3 * x, 3, fill);
+                haveOpaque = true;
+                break;
+            }
+    }
+    for (int y = 0; y < h; ++y) {
+        const uint8_t* a = alpha.RowPointer(y);
+        uint8_t* row = rgb.RowPointer(y);
+        if (!a || !row) continue;
+        for (int x = 0; x < w; ++x) {
+            if (a[x] == 255) std::copy_n(row + 3 * x, 3, fill);
+            else std::copy_n(fill, 3, row + 3 * x);
+        }
+    }
+}
+
 // More bits: the colour reducer gives the palette and the indices; palette
 // pictures keep their indices where the table holds them.
 bool indexColours(const TImageBuffer& picture, int colours, TGifIndexedPicture& out,
@@ -123,6 +152,18 @@ bool indexColours(const TImageBuffer& picture, int colours, TGifIndexedPicture& 
         converted = convertedCopy(picture, px24RGB);
         if (!converted) return false;
         work = converted.get();
+    }
+    if (picture.HasAlpha() && work->PixelFormat() == px24RGB) {
+        // Transparent pixels end up on the reserved index whatever their
+        // colour, so their colours must not take palette entries: a GIF
+        // loaded with a transparent colour and saved again would otherwise
+        // have one colour too many and lose its exact palette.
+        if (!converted) {
+            converted = convertedCopy(picture, px24RGB);
+            if (!converted) return false;
+            work = converted.get();
+        }
+        hideTransparentColours(*converted, *picture.ExistingAlpha());
     }
     reducer = std::make_unique<TColorQuantizer>(*work, colours);
     TColorQuantizer& quantizer = *reducer;
