@@ -1,13 +1,38 @@
 // tessaron-cli convert: load by the input's extension, save by the output's.
 #include <filesystem>
+#include <utility>
 
 #include "cli/Commands.h"
 #include "imaging/ImageIO.h"
 
+namespace {
+
+// The TiffCompression value of a --tiff-compression name, -1 when unknown.
+int TiffCompressionByName(const std::string& name)
+{
+    static const std::pair<const char*, int> names[] = {{"none", 0}, {"lzw", 5},  {"packbits", 8}, {"deflate", 9},
+                                                        {"jpeg", 7}, {"g3", 2}, {"g4", 4}};
+    for (const auto& [n, value] : names)
+        if (name == n) return value;
+    return -1;
+}
+
+}  // namespace
+
 int RunConvert(const std::vector<std::string>& args)
 {
     std::vector<std::string> files;
-    for (const std::string& a : args) {
+    int tiffCompression = -1;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--tiff-compression") {
+            tiffCompression = i + 1 < args.size() ? TiffCompressionByName(args[++i]) : -1;
+            if (tiffCompression < 0) {
+                CliError("convert: --tiff-compression needs none, lzw, packbits, deflate, jpeg, g3 or g4");
+                return 2;
+            }
+            continue;
+        }
         if (!a.empty() && a[0] == '-' && a != "-") {
             CliError("convert: unknown option " + a);
             return 2;
@@ -37,6 +62,14 @@ int RunConvert(const std::vector<std::string>& args)
     if (!io.LoadFromFile(in)) {
         CliError("cannot read \"" + in + "\": not a valid " + inFormat->Description + " file");
         return 1;
+    }
+    if (tiffCompression >= 0) {
+        io.Params.TiffCompression = uint8_t(tiffCompression);
+        // Fax codings are bi-level by nature: the picture becomes black and white.
+        if (tiffCompression >= 1 && tiffCompression <= 4) {
+            io.Params.BitsPerSample = 1;
+            io.Params.SamplesPerPixel = 1;
+        }
     }
     // Saving removes its own half-written file; nothing else touches OUT.
     if (!io.SaveToFile(out)) {

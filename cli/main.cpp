@@ -39,10 +39,13 @@ const std::vector<TCliCommand>& CliCommands()
          "Exit status: 0 when the file was read, 1 when not.\n",
          RunInfo},
         {"convert", "load a picture and save it in another format",
-         "Usage: tessaron-cli convert IN OUT\n\n"
+         "Usage: tessaron-cli convert [--tiff-compression C] IN OUT\n\n"
          "Loads IN with the reader its extension names and saves OUT with the\n"
          "writer its extension names (bmp, dib, rle, ...). Settings read from IN\n"
          "(resolution, palette depth, ...) carry over to OUT.\n\n"
+         "  --tiff-compression C  compression of TIFF output: none, lzw, packbits,\n"
+         "                        deflate, jpeg, g3 or g4 (g3 and g4 write a\n"
+         "                        black-and-white picture)\n\n"
          "Exit status: 0 on success, 1 when loading or saving failed (no output\n"
          "file is left behind), 2 on wrong usage.\n",
          RunConvert},
