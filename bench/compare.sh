@@ -28,48 +28,60 @@ im=/usr/bin/convert
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 
-now() { date +%s.%N; }
-elapsed() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.3f", b - a}'; }
 median() { printf '%s\n' "$@" | sort -g | awk '{a[NR] = $1} END {print (NR % 2) ? a[(NR + 1) / 2] : (a[NR / 2] + a[NR / 2 + 1]) / 2}'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.1f", (b > 0) ? a / b : 0}'; }
 
-# One measured iteration of a Google Benchmark; prints its wall time in seconds.
+# Runs a command; prints "wall cpu" in seconds (cpu = user + system).
+timed() {
+  /usr/bin/time -f '%e %U %S' -o "$work/time.txt" "$@" >/dev/null
+  awk '{printf "%.3f %.3f", $1, $2 + $3}' "$work/time.txt"
+}
+
+# One measured iteration of a Google Benchmark; prints "wall cpu" in seconds.
 ours_once() {
   local binary="$1" name="$2"
   "$binary" --benchmark_filter="^${name}(/|\$)" --benchmark_min_time=0 --benchmark_format=json >"$work/ours.json"
-  awk -F'[:,]' '/"real_time"/ {t = $2} /"time_unit"/ {u = $2}
+  awk -F'[:,]' '/"real_time"/ {t = $2} /"cpu_time"/ {c = $2} /"time_unit"/ {u = $2}
     END {gsub(/[ "]/, "", u); f = (u == "ms") ? 1e-3 : (u == "us") ? 1e-6 : (u == "ns") ? 1e-9 : 1;
-         if (t == "") exit 1; printf "%.3f", t * f}' "$work/ours.json"
+         if (t == "") exit 1; printf "%.3f %.3f", t * f, c * f}' "$work/ours.json"
 }
 
-# Colour reduction: palette plus every pixel mapped (QuantizerBench) against
-# `convert photo.ppm -dither None -colors N out.png`, which also reads the
-# PPM and writes the PNG; the time of ImageMagick reading the photo alone
-# is printed so the reader can judge that share.
+# Colour reduction: palette plus every pixel mapped (QuantizerBench, one
+# thread) against `convert photo.ppm -dither None -colors N out.png`, which
+# also reads the PPM and writes the PNG, with ImageMagick's own threads and
+# limited to one thread. ImageMagick reading the photo alone is timed too,
+# so the reader can judge that share.
 section_quantize() {
   cmake --build "$build" --target QuantizerBench >/dev/null
   local bench="$build/bin/QuantizerBench"
   "$bench" --write-photo="$work/photo.ppm"
-  local t0 t1 reads=()
+  local reads=() w c
   for ((i = 0; i < rounds; i++)); do
-    t0=$(now); "$im" "$work/photo.ppm" null:; t1=$(now)
-    reads+=("$(elapsed "$t0" "$t1")")
+    read -r w c <<<"$(timed "$im" "$work/photo.ppm" null:)"
+    reads+=("$w")
   done
   echo "== Colour reduction: 4000x3000 photo, $rounds rounds, $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
-  printf 'ImageMagick reading the PPM alone: median %.2f s\n' "$(median "${reads[@]}")"
-  local colors name ours theirs m_ours m_theirs
+  printf 'ImageMagick reading the PPM alone: median wall %.2f s\n' "$(median "${reads[@]}")"
+  echo "medians in seconds, wall (cpu); ratio = ImageMagick wall / ours wall"
+  local colors name
   for pair in "64 BM_BoxSplit64" "256 BM_NeuQuant256"; do
     read -r colors name <<<"$pair"
-    ours=() theirs=()
+    local ow=() oc=() tw=() tc=() sw=() sc=()
     for ((i = 0; i < rounds; i++)); do
-      t0=$(now); "$im" "$work/photo.ppm" -dither None -colors "$colors" "$work/im.png"; t1=$(now)
-      theirs+=("$(elapsed "$t0" "$t1")")
-      ours+=("$(ours_once "$bench" "$name")")
+      read -r w c <<<"$(timed "$im" "$work/photo.ppm" -dither None -colors "$colors" "$work/im.png")"
+      tw+=("$w") tc+=("$c")
+      read -r w c <<<"$(timed "$im" -limit thread 1 "$work/photo.ppm" -dither None -colors "$colors" "$work/im.png")"
+      sw+=("$w") sc+=("$c")
+      read -r w c <<<"$(ours_once "$bench" "$name")"
+      ow+=("$w") oc+=("$c")
     done
-    m_ours=$(median "${ours[@]}")
-    m_theirs=$(median "${theirs[@]}")
-    printf '%-16s ours %6.2f s [%s]   convert -colors %-3s %6.2f s [%s]   ratio %.1fx\n' \
-      "$name" "$m_ours" "${ours[*]}" "$colors" "$m_theirs" "${theirs[*]}" \
-      "$(awk -v a="$m_theirs" -v b="$m_ours" 'BEGIN {print (b > 0) ? a / b : 0}')"
+    local mo mt ms
+    mo=$(median "${ow[@]}") mt=$(median "${tw[@]}") ms=$(median "${sw[@]}")
+    printf '%-15s ours %6.2f (%5.2f) [%s]\n' "$name" "$mo" "$(median "${oc[@]}")" "${ow[*]}"
+    printf '%-15s convert -colors %-3s          %6.2f (%5.2f) [%s]  ratio %sx\n' "" "$colors" "$mt" \
+      "$(median "${tc[@]}")" "${tw[*]}" "$(ratio "$mt" "$mo")"
+    printf '%-15s convert -colors %-3s, 1 thread %6.2f (%5.2f) [%s]  ratio %sx\n' "" "$colors" "$ms" \
+      "$(median "${sc[@]}")" "${sw[*]}" "$(ratio "$ms" "$mo")"
   done
 }
 

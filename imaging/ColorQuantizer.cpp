@@ -194,12 +194,14 @@ void TColorQuantizer::buildNeuralNet(const TImageBuffer& picture, int sampling)
     const int64_t pixels = int64_t(picture.Width()) * picture.Height();
     const int factor = TNeuQuant::SamplingFactor(sampling, pixels);
     TNeuQuantSamples samples(pixels, factor);
+    std::vector<uint8_t> blank;  // stands in for a row the storage cannot give, keeping the order
     for (int y = 0; y < picture.Height(); ++y) {
         const uint8_t* row = picture.RowPointer(y);
-        if (row)
-            samples.AddRow(row, picture.Width());
-        else
-            samples.AddRow(std::vector<uint8_t>(size_t(picture.Width()) * 3, 0).data(), picture.Width());
+        if (!row) {
+            blank.resize(size_t(picture.Width()) * 3);
+            row = blank.data();
+        }
+        samples.AddRow(row, picture.Width());
     }
     net_ = std::make_unique<TNeuQuant>(colors_);
     net_->Learn(samples.Data(), samples.Count(), factor);
