@@ -140,6 +140,9 @@ public:
         const int64_t start = s_.Position();
         const int paletteEntries = bits_ <= 8 ? (1 << bits_) : 0;
         dataOffset_ = FileHeaderSize + headerSize_ + paletteEntries * (core_ ? 3 : 4);
+        // The file size field has 32 bits; refuse before writing anything.
+        if (!rle_ && dataOffset_ + StrideOf(width_, bits_) * height_ > int64_t(UINT32_MAX))
+            return false;
         if (!writeHeaders(0, 0) || !writePalette(paletteEntries))
             return false;
         if (!writeRows())
