@@ -542,6 +542,21 @@ TEST(Tiff, ResolutionInCentimetresAndExifThumbnailLimit)
     EXPECT_TRUE(buffer.IsEmpty());
 }
 
+TEST(Tiff, UncompressedStripsIgnoreUnderstatedByteCounts)
+{
+    TImageIO io;
+    io.Buffer()->Assign(*makeRgb(20, 10));
+    Bytes bytes = writeToMemory(io);
+    Parsed f(bytes);
+    const TTiffEntry* counts = f.dir.Find(tagStripByteCounts);
+    ASSERT_NE(counts, nullptr);
+    bytes[counts->ValueOffset] = 7;  // 600 bytes claimed as 7
+    bytes[counts->ValueOffset + 1] = 0;
+    TImageIO back;
+    ASSERT_TRUE(readFromMemory(bytes, back));
+    expectSamePixels(*io.Buffer(), *back.Buffer());
+}
+
 TEST(Tiff, DamagedFilesEndCleanly)
 {
     TImageIO io;

@@ -136,7 +136,9 @@ bool TPictureDecoder::readBlock(size_t index, std::vector<uint8_t>& raw, uint64_
     uint64_t count = index < counts_.size() ? counts_[index] : 0;
     const uint64_t toEnd = src_.Size() - offset;
     if (count == 0 || count > toEnd) count = toEnd;
-    if (compression_ == 1) count = std::min(count, needed);
+    // Uncompressed strips hold exactly their rows; some writers understate
+    // the count, so the rows are taken as far as the file has them.
+    if (compression_ == 1) count = std::min(needed, toEnd);
     raw.resize(size_t(count));
     return src_.Read(offset, raw.data(), raw.size());
 }
