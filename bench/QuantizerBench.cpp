@@ -10,6 +10,7 @@
 #include "imaging/ImageBuffer.h"
 
 #include <cmath>
+#include <numbers>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -49,7 +50,7 @@ void photoRow(int y, int width, int height, uint8_t* bgr)
         uint32_t h = uint32_t(x) * 73856093u ^ uint32_t(y) * 19349663u;
         h = (h ^ (h >> 13)) * 0x5bd1e995u;
         double grain = double(int(h >> 24) - 128) / 16.0;
-        double light = 0.75 + 0.35 * std::sin(M_PI * fx) * std::sin(M_PI * (0.2 + 0.8 * fy));
+        double light = 0.75 + 0.35 * std::sin(std::numbers::pi * fx) * std::sin(std::numbers::pi * (0.2 + 0.8 * fy));
         auto clip = [](double v) { return uint8_t(v < 0 ? 0 : v > 255 ? 255 : v); };
         bgr[0] = clip(light * (b + weave * 0.6) + grain);
         bgr[1] = clip(light * (g + weave) + grain);
