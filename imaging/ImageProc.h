@@ -123,6 +123,13 @@ public:
     void CropSel();
 
     // ---- Resampling -------------------------------------------------------
+
+    // The whole picture (never the selection, never converted first) scaled
+    // to the size the request works out to (-1 keeps the aspect ratio, 0 the
+    // side; see ops/Resample.h). Undo caption "Resample W,H" with the
+    // arguments as given. (-1, -1) stores the snapshot and changes nothing.
+    void Resample(int newWidth, int newHeight, TResampleFilter filter);
+
     // ---- Local enhancement filters ----------------------------------------
     // ---- Sharpening -------------------------------------------------------
 
