@@ -18,6 +18,9 @@ const std::vector<TCliCommand>& CliCommands();
 
 int RunInfo(const std::vector<std::string>& args);
 int RunConvert(const std::vector<std::string>& args);
+int RunEffect(const std::vector<std::string>& args);
+int RunRotate(const std::vector<std::string>& args);
+int RunFlip(const std::vector<std::string>& args);
 
 // Prints "tessaron-cli: <message>" on stderr.
 void CliError(const std::string& message);

@@ -49,6 +49,39 @@ const std::vector<TCliCommand>& CliCommands()
          "Exit status: 0 on success, 1 when loading or saving failed (no output\n"
          "file is left behind), 2 on wrong usage.\n",
          RunConvert},
+        {"effect", "apply one of the editor's fifteen effects to a picture",
+         "Usage: tessaron-cli effect [--preview] [--single-thread] NAME IN OUT\n"
+         "       tessaron-cli effect --list\n\n"
+         "Loads IN, applies the effect NAME of the editor's gallery to the whole\n"
+         "picture and saves OUT (writer chosen by its extension). NAME is the\n"
+         "effect's caption or its ASCII name:\n"
+         "  bright, dark, saturated, pale, colorful          (tab \"Основное\")\n"
+         "  natural, normalize, white-balance, detail, lighting (tab \"Улучшение\")\n"
+         "  rotate-left, rotate-right, rotate-180, mirror, upside-down (tab \"Поворот\")\n\n"
+         "  --list           list the effects with their tab, position and caption\n"
+         "  --preview        use the preview's arguments (differ for \"dark\" only)\n"
+         "  --single-thread  do all work on one thread (same output bytes)\n\n"
+         "Progress goes to stderr when it is a terminal.\n"
+         "Exit status: 0 on success, 1 when loading, saving or the effect failed\n"
+         "(detail and lighting are not available yet), 2 on wrong usage.\n",
+         RunEffect},
+        {"rotate", "turn a picture by an angle in degrees",
+         "Usage: tessaron-cli rotate [--nearest] [--background RRGGBB] [--single-thread] ANGLE IN OUT\n\n"
+         "Turns IN counter-clockwise by ANGLE degrees (negative = clockwise) and\n"
+         "saves OUT. Multiples of 90 are exact pixel moves in every pixel format;\n"
+         "other angles turn the picture as 24-bit colour, bilinear by default,\n"
+         "onto the background colour (black unless given).\n\n"
+         "  --nearest        nearest pixel instead of bilinear interpolation\n"
+         "  --background C   colour of the uncovered corners, hex RRGGBB\n"
+         "  --single-thread  do all work on one thread (same output bytes)\n\n"
+         "Exit status: 0 on success, 1 when loading or saving failed, 2 on wrong usage.\n",
+         RunRotate},
+        {"flip", "mirror a picture left to right or turn it upside down",
+         "Usage: tessaron-cli flip [--single-thread] DIRECTION IN OUT\n\n"
+         "DIRECTION 0 or mirror: mirror every row left to right;\n"
+         "DIRECTION 1 or upside-down: reverse the order of the rows.\n\n"
+         "Exit status: 0 on success, 1 when loading or saving failed, 2 on wrong usage.\n",
+         RunFlip},
     };
     return commands;
 }
