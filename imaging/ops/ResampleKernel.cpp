@@ -8,6 +8,7 @@
 // are mirrored back into the picture. Not in place: the target is a
 // separate buffer of the new size, allocated by the caller.
 #include "imaging/ops/ResampleInternal.h"
+#include "imaging/ops/Parallel.h"
 
 #include <algorithm>
 #include <cmath>
@@ -91,6 +92,35 @@ inline uint8_t finish(int32_t t, int32_t s)
     return uint8_t(std::clamp<int64_t>(v, 0, 255));
 }
 
+
+// One row of the horizontal pass: every destination pixel from its list.
+void horizontalRow(const uint8_t* src, uint8_t* out, int w, int C, const TContributions& cols)
+{
+    for (int i = 0; i < w; ++i) {
+        const int* idx = cols.index.data() + cols.first[size_t(i)];
+        const int* wt = cols.weight.data() + cols.first[size_t(i)];
+        const int n = cols.count[size_t(i)];
+        const int s = cols.sum[size_t(i)];
+        if (C == 3) {
+            int32_t t0 = 0, t1 = 0, t2 = 0;
+            for (int k = 0; k < n; ++k) {
+                const uint8_t* p = src + size_t(idx[k]) * 3;
+                t0 += wt[k] * int32_t(p[0]);
+                t1 += wt[k] * int32_t(p[1]);
+                t2 += wt[k] * int32_t(p[2]);
+            }
+            out[size_t(i) * 3] = finish(t0, s);
+            out[size_t(i) * 3 + 1] = finish(t1, s);
+            out[size_t(i) * 3 + 2] = finish(t2, s);
+        } else {
+            int32_t t = 0;
+            for (int k = 0; k < n; ++k)
+                t += wt[k] * int32_t(src[idx[k]]);
+            out[i] = finish(t, s);
+        }
+    }
+}
+
 }  // namespace
 
 bool IsKernelFilter(TResampleFilter filter)
@@ -156,47 +186,44 @@ void KernelResample(TImageBuffer& source, TImageBuffer& target, int channels, TR
             progress(int(value));
     };
 
-    // Horizontal pass into the work picture.
+    // Horizontal pass into the work picture. Rows are independent, so they
+    // are split into bands across threads; the bytes are the same either way.
     const TContributions cols = buildContributions(W, w, filter);
     const size_t workRow = size_t(w) * size_t(C);
     std::vector<uint8_t> work(workRow * size_t(H));
-    for (int y = 0; y < H; ++y) {
-        const uint8_t* src = source.RowPointer(y);
-        uint8_t* out = work.data() + workRow * size_t(y);
-        for (int i = 0; i < w; ++i) {
-            const int* idx = cols.index.data() + cols.first[size_t(i)];
-            const int* wt = cols.weight.data() + cols.first[size_t(i)];
-            const int n = cols.count[size_t(i)];
-            const int s = cols.sum[size_t(i)];
-            for (int c = 0; c < C; ++c) {
-                int32_t t = 0;
-                for (int k = 0; k < n; ++k)
-                    t += wt[k] * int32_t(src[size_t(idx[k]) * size_t(C) + size_t(c)]);
-                out[size_t(i) * size_t(C) + size_t(c)] = finish(t, s);
-            }
-        }
-        report((y + 1) * m);
-    }
+    const TRowReport horizontalReport = [&](int row) { report((row + 1) * m); };
+    RunBands(H, PlanBands(H, int64_t(workRow) * 8, RowsShareable(source)), horizontalReport,
+             [&](int y0, int y1, int, const TRowTick& tick) {
+                 for (int y = y0; y < y1; ++y) {
+                     horizontalRow(source.RowPointer(y), work.data() + workRow * size_t(y), w, C, cols);
+                     tick();
+                 }
+             });
 
     // Vertical pass: the same arithmetic down the work picture's columns,
     // done a destination row at a time so the inner loop runs along a row.
     const TContributions rows = buildContributions(H, h, filter);
-    std::vector<int32_t> acc(workRow);
-    for (int j = 0; j < h; ++j) {
-        std::fill(acc.begin(), acc.end(), 0);
-        const int n = rows.count[size_t(j)];
-        const int s = rows.sum[size_t(j)];
-        for (int k = 0; k < n; ++k) {
-            const int32_t wt = rows.weight[size_t(rows.first[size_t(j)] + k)];
-            const uint8_t* in = work.data() + workRow * size_t(rows.index[size_t(rows.first[size_t(j)] + k)]);
-            for (size_t x = 0; x < workRow; ++x)
-                acc[x] += wt * int32_t(in[x]);
-        }
-        uint8_t* out = target.RowPointer(j);
-        for (size_t x = 0; x < workRow; ++x)
-            out[x] = finish(acc[x], s);
-        report(m * (double(H) + double(int64_t(j + 1) * w / h)));
-    }
+    const TRowReport verticalReport = [&](int j) { report(m * (double(H) + double(int64_t(j + 1) * w / h))); };
+    RunBands(h, PlanBands(h, int64_t(workRow) * 8, RowsShareable(target)), verticalReport,
+             [&](int j0, int j1, int, const TRowTick& tick) {
+                 std::vector<int32_t> acc(workRow);
+                 for (int j = j0; j < j1; ++j) {
+                     std::fill(acc.begin(), acc.end(), 0);
+                     const int n = rows.count[size_t(j)];
+                     const int s = rows.sum[size_t(j)];
+                     const int first = rows.first[size_t(j)];
+                     for (int k = 0; k < n; ++k) {
+                         const int32_t wt = rows.weight[size_t(first + k)];
+                         const uint8_t* in = work.data() + workRow * size_t(rows.index[size_t(first + k)]);
+                         for (size_t x = 0; x < workRow; ++x)
+                             acc[x] += wt * int32_t(in[x]);
+                     }
+                     uint8_t* out = target.RowPointer(j);
+                     for (size_t x = 0; x < workRow; ++x)
+                         out[x] = finish(acc[x], s);
+                     tick();
+                 }
+             });
 }
 
 }  // namespace ops::resample

@@ -341,3 +341,17 @@ TEST(ResampleOperation, UndoCaptionAndNoOpRequest)
     proc.RestoreUndoSnapshot();
     EXPECT_EQ(host.CurrentImage()->Width(), 20);  // the no-op stored the 20 x 15 state
 }
+
+TEST(ResampleThreads, OneThreadAndBandsGiveTheSameBytes)
+{
+    auto src = noisePicture(700, 500);
+    std::vector<uint8_t> results[2];
+    for (int single = 0; single < 2; ++single) {
+        ops::SetSingleThreaded(single == 1);
+        TImageBuffer dst;
+        ASSERT_TRUE(ops::ResampleInto(*src, dst, 333, 777, rfLanczos3));
+        results[single] = pixels(dst);
+    }
+    ops::SetSingleThreaded(false);
+    EXPECT_EQ(results[0], results[1]);
+}
