@@ -6,6 +6,7 @@ namespace tessaron {
 namespace {
 
 constexpr size_t npos = static_cast<size_t>(-1);
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
@@ -37,7 +38,10 @@ std::string oneLine(std::string_view text) {
 
 TIniText::TIniText(std::string_view text) {
     // A UTF-8 byte order mark is not part of the first line.
-    if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+    if (text.substr(0, 3) == kByteOrderMark) {
+        text.remove_prefix(3);
+        byteOrderMark_ = true;
+    }
     while (!text.empty()) {
         size_t end = text.find_first_of("\r\n");
         std::string_view raw = text.substr(0, end);
@@ -131,7 +135,9 @@ void TIniText::setValue(std::string_view sectionText, std::string_view keyText, 
 }
 
 std::string TIniText::text() const {
-    std::string out;
+    // The mark goes back where it was, so that a text that starts with two
+    // of them still reads the same after a write.
+    std::string out = byteOrderMark_ ? std::string(kByteOrderMark) : std::string();
     for (const Line& line : lines_) {
         out += line.raw;
         out += '\n';

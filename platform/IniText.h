@@ -44,6 +44,7 @@ private:
     size_t sectionEnd(size_t header) const;
 
     std::vector<Line> lines_;
+    bool byteOrderMark_ = false;  // the text began with a UTF-8 byte order mark
 };
 
 // Converts text to an integer as the platform's string-to-integer routine

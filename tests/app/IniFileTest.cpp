@@ -158,3 +158,15 @@ TEST(IniText, LineBreaksInWrittenTextCannotForgeEntries) {
     EXPECT_EQ(again.value("Base", "Left"), std::nullopt);
     EXPECT_EQ(again.value("Base", "Window"), "Max [Base] Style=2  Left=5");
 }
+
+TEST(IniText, WritingKeepsTheMeaningOfTextThatStartsWithByteOrderMarks) {
+    for (const char* text : {"\xEF\xBB\xBF[Base]\nStyle=1\n", "\xEF\xBB\xBF\xEF\xBB\xBF[Base]\nStyle=1\n"}) {
+        SCOPED_TRACE(text);
+        TIniText ini(text);
+        const auto before = ini.value("Base", "Style");
+        ini.setValue("Other", "Key", "v");
+        const TIniText again(ini.text());
+        EXPECT_EQ(again.value("Base", "Style"), before);
+        EXPECT_EQ(again.value("Other", "Key"), "v");
+    }
+}
