@@ -3,8 +3,8 @@
 // decoding in front of it, which is what `convert photo.jpg photo.gif` does.
 //
 // The photo is taken from TESSARON_BENCH_PHOTO (any format the core reads);
-// bench/compare_gif.sh makes a 12-megapixel one and runs ImageMagick on the
-// same file side by side.
+// `bench/compare.sh gif` makes a 12-megapixel JPEG and runs ImageMagick on
+// the same file side by side.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>

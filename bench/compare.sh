@@ -4,7 +4,7 @@
 # ROUNDS times (default 3) and compares the medians.
 #
 #   bench/compare.sh              every section
-#   bench/compare.sh quantize     one section
+#   bench/compare.sh quantize     one section (quantize, gif)
 #
 # BUILD_DIR=dir builds the benchmarks there (default build-bench).
 set -euo pipefail
@@ -16,7 +16,7 @@ ensure_packages "${BUILD_PACKAGES[@]}" "${BENCH_PACKAGES[@]}"
 rounds="${ROUNDS:-3}"
 build="${BUILD_DIR:-build-bench}"
 sections=("$@")
-[ ${#sections[@]} -eq 0 ] && sections=(quantize)
+[ ${#sections[@]} -eq 0 ] && sections=(quantize gif)
 
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTESSARON_BENCH=ON \
   -DTESSARON_GUI=OFF -DTESSARON_TESTS=OFF >/dev/null
@@ -83,6 +83,30 @@ section_quantize() {
     printf '%-15s convert -colors %-3s, 1 thread %6.2f (%5.2f) [%s]  ratio %sx\n' "" "$colors" "$ms" \
       "$(median "${sc[@]}")" "${sw[*]}" "$(ratio "$ms" "$mo")"
   done
+}
+
+# GIF writing: GifBench's photo-to-GIF run (JPEG load, 256-colour reduction,
+# mapping, LZW coding, file write) against `convert photo.jpg photo.gif` on
+# the same JPEG; both timed as whole processes. Target ratio: ours at most
+# 0.5 x ImageMagick.
+section_gif() {
+  cmake --build "$build" --target GifBench QuantizerBench >/dev/null
+  "$build/bin/QuantizerBench" --write-photo="$work/photo.ppm"
+  "$im" "$work/photo.ppm" -quality 92 "$work/photo.jpg"
+  local ow=() oc=() tw=() tc=() w c
+  for ((i = 0; i < rounds; i++)); do
+    read -r w c <<<"$(timed "$im" "$work/photo.jpg" "$work/im.gif")"
+    tw+=("$w") tc+=("$c")
+    read -r w c <<<"$(timed env TESSARON_BENCH_PHOTO="$work/photo.jpg" "$build/bin/GifBench" \
+      --benchmark_filter='^BM_PhotoToGifFile' --benchmark_format=json)"
+    ow+=("$w") oc+=("$c")
+  done
+  local mo mt
+  mo=$(median "${ow[@]}") mt=$(median "${tw[@]}")
+  echo "== GIF writing: 4000x3000 JPEG to 256-colour GIF, $rounds rounds, $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
+  printf 'ours (GifBench)               wall %6.2f (cpu %5.2f) [%s]\n' "$mo" "$(median "${oc[@]}")" "${ow[*]}"
+  printf 'convert photo.jpg photo.gif   wall %6.2f (cpu %5.2f) [%s]\n' "$mt" "$(median "${tc[@]}")" "${tw[*]}"
+  printf 'ours / ImageMagick: %s (target at most 0.5)\n' "$(awk -v a="$mo" -v b="$mt" 'BEGIN {printf "%.2f", (b > 0) ? a / b : 0}')"
 }
 
 for s in "${sections[@]}"; do
