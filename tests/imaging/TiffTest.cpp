@@ -557,6 +557,41 @@ TEST(Tiff, UncompressedStripsIgnoreUnderstatedByteCounts)
     expectSamePixels(*io.Buffer(), *back.Buffer());
 }
 
+TEST(Tiff, AbsurdSizesAreRefusedBeforeAllocation)
+{
+    struct Case {
+        const char* name;
+        uint32_t width, height, tileW, tileH;
+    };
+    const Case cases[] = {{"30000 x 30000 picture in a tiny file", 30000, 30000, 0, 0},
+                          {"small picture with huge tiles", 16, 16, 65536, 16384}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TMemoryStream out;
+        const uint8_t header[16] = {'I', 'I', 42, 0, 0, 0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8};
+        out.Write(header, 16);
+        TTiffDirWriter dir;
+        dir.AddLong(tagImageWidth, {c.width});
+        dir.AddLong(tagImageLength, {c.height});
+        dir.AddShort(tagBitsPerSample, {8, 8, 8});
+        dir.AddShort(tagSamplesPerPixel, {3});
+        dir.AddShort(tagCompression, {8});
+        if (c.tileW) {
+            dir.AddLong(tagTileWidth, {c.tileW});
+            dir.AddLong(tagTileLength, {c.tileH});
+        }
+        dir.AddLong(c.tileW ? tagTileOffsets : tagStripOffsets, {8});
+        dir.AddLong(c.tileW ? tagTileByteCounts : tagStripByteCounts, {8});
+        uint32_t offset = 0;
+        ASSERT_TRUE(dir.WriteDirectory(out, 0, 0, &offset));
+        ASSERT_TRUE(TTiffDirWriter::PatchLong(out, 4, offset));
+        TImageIO io;
+        EXPECT_FALSE(readFromMemory(out.Bytes(), io));
+        EXPECT_TRUE(io.Buffer()->IsEmpty());
+        EXPECT_EQ(io.Params.Width, int(c.width));  // the parameters are still read
+    }
+}
+
 TEST(Tiff, DamagedFilesEndCleanly)
 {
     TImageIO io;

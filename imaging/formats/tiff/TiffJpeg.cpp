@@ -98,13 +98,16 @@ int DecodeJpegStrip(const uint8_t* data, size_t size, const std::vector<uint8_t>
     return produced;
 }
 
-bool DecodeJpegPicture(const uint8_t* data, size_t size, TImageBuffer& picture)
+bool DecodeJpegPicture(const uint8_t* data, size_t size, TImageBuffer& picture, int maxSide)
 {
     TMemoryCursor cursor{data, size};
     auto d = std::make_unique<TJpegDecompressor>();
     if (!jpegCreateDecompressor(d.get(), readFromMemory, &cursor) || !jpegReadHeader(d.get())) return false;
     d->cinfo.out_color_space = JCS_RGB;
     if (!jpegCalcOutputDimensions(d.get())) return false;
+    const uint64_t w = d->cinfo.output_width, h = d->cinfo.output_height;
+    if (w > uint64_t(maxSide) || h > uint64_t(maxSide)) return false;
+    if (w * h * 3 > std::max<uint64_t>(uint64_t(16) << 20, uint64_t(size) * 4096)) return false;
     if (!picture.Allocate(int(d->cinfo.output_width), int(d->cinfo.output_height), px24RGB)) return false;
     int produced = 0;
     const bool decoded = decodeRows(*d, 3, [&](int y, const uint8_t* row, int w) {

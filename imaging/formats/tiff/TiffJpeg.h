@@ -16,8 +16,9 @@ int DecodeJpegStrip(const uint8_t* data, size_t size, const std::vector<uint8_t>
                     uint8_t* out, size_t rowBytes, int rows, int width, int samples, bool* ok);
 
 // Decodes a complete JPEG stream (old-style JPEG, JPEGInterchangeFormat)
-// into a px24RGB picture.
-bool DecodeJpegPicture(const uint8_t* data, size_t size, TImageBuffer& picture);
+// into a px24RGB picture. Pictures wider or taller than maxSide, or far
+// larger than the stream could code, are refused before allocation.
+bool DecodeJpegPicture(const uint8_t* data, size_t size, TImageBuffer& picture, int maxSide);
 
 struct TJpegEncodeRequest {
     int Width = 0;

@@ -152,7 +152,7 @@ bool TPictureDecoder::decodeOldJpeg()
     if (length == 0 || length > src_.Size() - offset) length = src_.Size() - offset;
     std::vector<uint8_t> stream(static_cast<size_t>(length));
     if (!src_.Read(offset, stream.data(), stream.size())) return false;
-    const bool ok = DecodeJpegPicture(stream.data(), stream.size(), buffer_);
+    const bool ok = DecodeJpegPicture(stream.data(), stream.size(), buffer_, options_.ExifThumbnail ? 400 : 65535);
     if (options_.Progress) options_.Progress(1, 1);
     return ok;
 }
@@ -206,24 +206,6 @@ bool TPictureDecoder::Run()
     layout.Alpha = (n == 4 && extra == 2) || (n == 2 && bits == 8) || (n == 4 && photometric == 2);
     layout.Premultiplied = layout.Alpha && extra == 1;
 
-    // No coding of TIFF packs more than a few thousand bytes into one; a
-    // picture far larger than its file could hold is damage, refused before
-    // a large buffer is allocated for it.
-    const uint64_t sampleBytes = (uint64_t(w) * uint64_t(bits) * uint64_t(n) + 7) / 8 * uint64_t(h);
-    if (sampleBytes > std::max<uint64_t>(uint64_t(16) << 20, src_.Size() * 4096)) return false;
-
-    const TPixelFormat format = ChooseTiffPixelFormat(bits, n, photometric, p_.NativePixelFormat);
-    if (!buffer_.Allocate(w, h, format)) return false;
-    if (format == px8p) buffer_.SetPalette(p_.ColorMap.data(), 256);
-    TImageBuffer* alpha = nullptr;
-    if (layout.Alpha && (format == px24RGB || format == pxRGB48)) {
-        alpha = buffer_.Alpha();
-        if (!alpha) return false;
-    } else {
-        layout.Alpha = false;
-    }
-    TTiffRowStore store(buffer_, alpha, layout);
-
     // Geometry of the blocks: tiles, or strips spanning the whole width.
     const bool tiled = dir_.Has(tagTileWidth) || dir_.Has(tagTileLength);
     uint64_t blockW = uint64_t(w);
@@ -243,7 +225,26 @@ bool TPictureDecoder::Run()
     if (perPlane * uint64_t(planes) > MaxBlocks) return false;
     const uint64_t chunkyRowBytes = (blockW * uint64_t(bits) * uint64_t(n) + 7) / 8;
     const uint64_t planeRowBytes = planar ? (blockW * uint64_t(bits) + 7) / 8 : chunkyRowBytes;
-    if (chunkyRowBytes * blockH > MaxBlockBytes) return false;
+    if (chunkyRowBytes * blockH > std::min(MaxBlockBytes, std::max<uint64_t>(uint64_t(16) << 20, src_.Size() * 4096)))
+        return false;
+
+    // No coding of TIFF packs more than a few thousand bytes into one; a
+    // picture far larger than its file could hold is damage, refused before
+    // a large buffer is allocated for it.
+    const uint64_t sampleBytes = (uint64_t(w) * uint64_t(bits) * uint64_t(n) + 7) / 8 * uint64_t(h);
+    if (sampleBytes > std::max<uint64_t>(uint64_t(16) << 20, src_.Size() * 4096)) return false;
+
+    const TPixelFormat format = ChooseTiffPixelFormat(bits, n, photometric, p_.NativePixelFormat);
+    if (!buffer_.Allocate(w, h, format)) return false;
+    if (format == px8p) buffer_.SetPalette(p_.ColorMap.data(), 256);
+    TImageBuffer* alpha = nullptr;
+    if (layout.Alpha && (format == px24RGB || format == pxRGB48)) {
+        alpha = buffer_.Alpha();
+        if (!alpha) return false;
+    } else {
+        layout.Alpha = false;
+    }
+    TTiffRowStore store(buffer_, alpha, layout);
 
     const uint16_t offsetTag = tiled && dir_.Has(tagTileOffsets) ? tagTileOffsets : tagStripOffsets;
     const uint16_t countTag = tiled && dir_.Has(tagTileByteCounts) ? tagTileByteCounts : tagStripByteCounts;
