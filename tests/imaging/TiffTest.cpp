@@ -371,6 +371,33 @@ TEST(Tiff, NativeFormatsComeBackAsTheirOwnBuffers)
     expectSamePixels(*cmyk, *back.Buffer());
 }
 
+TEST(Tiff, BilevelOutputOfColourPictures)
+{
+    // Two dark colours: a threshold would make both black; the two-colour
+    // copy keeps them apart, the lighter one white.
+    auto two = std::make_unique<TImageBuffer>(20, 6, px24RGB);
+    for (int y = 0; y < 6; ++y)
+        for (int x = 0; x < 20; ++x) two->SetPixelRGB(x, y, x < 7 ? TRGB{10, 10, 10} : TRGB{0, 60, 90});
+    TImageIO io;
+    io.Buffer()->Assign(*two);
+    io.Params.BitsPerSample = 1;
+    io.Params.SamplesPerPixel = 1;
+    io.Params.TiffCompression = 4;
+    Bytes bytes = writeToMemory(io);
+    EXPECT_EQ(Parsed(bytes).dir.UIntOr(tagCompression, 0), 4u);
+    TImageIO back;
+    ASSERT_TRUE(readFromMemory(bytes, back));
+    ASSERT_EQ(back.Buffer()->PixelFormat(), px1g);
+    for (int x = 0; x < 20; ++x) EXPECT_EQ(back.Buffer()->GetPixelRGB(x, 3).r, x < 7 ? 0 : 255) << x;
+
+    // More colours go through the buffer's black-and-white conversion.
+    io.Buffer()->Assign(*makeRgb(30, 8));
+    bytes = writeToMemory(io);
+    ASSERT_TRUE(readFromMemory(bytes, back));
+    EXPECT_EQ(back.Buffer()->PixelFormat(), px1g);
+    EXPECT_EQ(back.Buffer()->Width(), 30);
+}
+
 TEST(Tiff, DescriptionTagsRoundTrip)
 {
     TImageIO io;

@@ -60,6 +60,40 @@ bool hasTransparency(const TImageBuffer& picture)
     return false;
 }
 
+// A picture of exactly two colours becomes a 1-bit copy without dithering:
+// the lighter colour white, the darker black. nullptr for other pictures.
+std::unique_ptr<TImageBuffer> twoColourCopy(const TImageBuffer& picture)
+{
+    const int w = picture.Width();
+    const int h = picture.Height();
+    std::vector<uint8_t> bgr(size_t(w) * 3);
+    TRGB colours[2] = {};
+    int found = 0;
+    for (int y = 0; y < h; ++y) {
+        pixelconv::decodeRowToBGR(picture.RowPointer(y), picture.PixelFormat(), 0, w, picture.Palette(), bgr.data());
+        for (int x = 0; x < w; ++x) {
+            const TRGB c{bgr[3 * x], bgr[3 * x + 1], bgr[3 * x + 2]};
+            if ((found > 0 && c == colours[0]) || (found > 1 && c == colours[1])) continue;
+            if (found == 2) return nullptr;
+            colours[found++] = c;
+        }
+    }
+    if (found != 2) return nullptr;
+    const TRGB white = GrayOf(colours[0].r, colours[0].g, colours[0].b) >= GrayOf(colours[1].r, colours[1].g, colours[1].b)
+                           ? colours[0]
+                           : colours[1];
+    auto copy = std::make_unique<TImageBuffer>(w, h, px1g);
+    if (copy->IsEmpty()) return nullptr;
+    for (int y = 0; y < h; ++y) {
+        pixelconv::decodeRowToBGR(picture.RowPointer(y), picture.PixelFormat(), 0, w, picture.Palette(), bgr.data());
+        uint8_t* row = copy->RowPointer(y);
+        std::memset(row, 0, size_t(copy->RowLen()));
+        for (int x = 0; x < w; ++x)
+            if (TRGB{bgr[3 * x], bgr[3 * x + 1], bgr[3 * x + 2]} == white) row[x >> 3] |= uint8_t(0x80 >> (x & 7));
+    }
+    return copy;
+}
+
 class TTiffEncoder {
 public:
     TTiffEncoder(TStream& out, int64_t base, const TImageBuffer& picture, TImageParams& params,
@@ -112,11 +146,15 @@ void TTiffEncoder::chooseLayout()
         converted_ = std::make_unique<TImageBuffer>();
         if (converted_->Assign(*pic_) && converted_->ConvertTo(px24RGB)) pic_ = converted_.get();
     }
-    if (bits == 1 && samples == 1) {
-        if (pic_->PixelFormat() != px1g) {
+    if (bits == 1 && samples == 1 && pic_->PixelFormat() != px1g) {
+        converted_ = twoColourCopy(*pic_);
+        if (!converted_) {
             converted_ = std::make_unique<TImageBuffer>();
-            if (converted_->Assign(*pic_) && converted_->ConvertTo(px1g)) pic_ = converted_.get();
+            if (!converted_->Assign(*pic_) || !converted_->ConvertTo(px1g)) converted_.reset();
         }
+        if (converted_) pic_ = converted_.get();
+    }
+    if (bits == 1 && samples == 1 && pic_->PixelFormat() == px1g) {
         l_.Kind = Output::Bilevel;
         l_.Photometric = photometric == 0 ? 0 : 1;
     } else if (samples == 1 && ((bits >= 2 && bits <= 8) || bits == 16)) {
