@@ -28,8 +28,9 @@ struct TSelection {
     std::vector<uint8_t> Mask;
 
     bool IsEmpty() const { return Right < Left || Bottom < Top; }
-    int Width() const { return IsEmpty() ? 0 : Right - Left + 1; }
-    int Height() const { return IsEmpty() ? 0 : Bottom - Top + 1; }
+    // 64-bit: a host may hand over corners far outside the picture.
+    int64_t Width() const { return IsEmpty() ? 0 : int64_t(Right) - Left + 1; }
+    int64_t Height() const { return IsEmpty() ? 0 : int64_t(Bottom) - Top + 1; }
     // Whether the picture point (x, y) is selected.
     bool Covers(int x, int y) const
     {
@@ -37,7 +38,7 @@ struct TSelection {
             return false;
         if (Mask.empty())
             return true;
-        size_t i = size_t(y - Top) * size_t(Width()) + size_t(x - Left);
+        const uint64_t i = uint64_t(int64_t(y) - Top) * uint64_t(Width()) + uint64_t(int64_t(x) - Left);
         return i < Mask.size() && Mask[i] != 0;
     }
     // True when the mask leaves no pixel of the rectangle out.
@@ -45,7 +46,7 @@ struct TSelection {
     {
         if (Mask.empty())
             return true;
-        if (Mask.size() < size_t(Width()) * size_t(Height()))
+        if (uint64_t(Width()) > Mask.size() || uint64_t(Mask.size()) / uint64_t(Width()) < uint64_t(Height()))
             return false;
         for (uint8_t m : Mask)
             if (m == 0)

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <functional>
 #include <map>
 
@@ -300,6 +301,7 @@ TEST(OperationFrame, SelectionWritesBackOnlyInsideTheMask)
         {"reaching past the picture", TSelection{-3, -2, 4, 3, {}}},
         {"mask past the picture", Checkerboard(5, 3, 12, 9)},
         {"single pixel", TSelection{0, 0, 0, 0, {}}},
+        {"far corners", TSelection{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX, {}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -329,6 +331,23 @@ TEST(OperationFrame, SelectionWritesBackOnlyInsideTheMask)
     }
 }
 
+TEST(OperationFrame, MaskShorterThanItsRectangleSelectsOnlyWhatItHolds)
+{
+    auto original = RandomImage(6, 4, px24RGB, 9);
+    auto before = Copy(*original);
+    TPlainHost host(std::move(original));
+    host.SetSelection(TSelection{0, 0, 5, 3, {1, 1}});  // two pixels of 24
+    TImageProc(host).IntensityRGBall(0, 0, 60);
+    TImageBuffer& after = *host.CurrentImage();
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 6; ++x) {
+            const bool changed = !std::equal(after.RowPointer(y) + x * 3, after.RowPointer(y) + x * 3 + 3,
+                                             before->RowPointer(y) + x * 3);
+            const bool blueCanChange = before->RowPointer(y)[x * 3] < 255;
+            EXPECT_EQ(changed, y == 0 && x < 2 && blueCanChange) << x << "," << y;
+        }
+}
+
 TEST(OperationFrame, SelectionOutsideThePictureChangesNothing)
 {
     auto original = RandomImage(5, 5, px24RGB, 4);
@@ -347,8 +366,9 @@ TEST(OperationFrame, StatisticsComeFromTheSelectionOnly)
     // result there equals equalising a picture cut to that rectangle.
     auto full = RandomImage(20, 16, px24RGB, 8);
     TSelection sel{4, 3, 13, 11, {}};
-    auto cut = std::make_unique<TImageBuffer>(sel.Width(), sel.Height(), px24RGB);
-    full->CopyRect(*cut, sel.Left, sel.Top, sel.Width(), sel.Height(), 0, 0);
+    const int w = int(sel.Width()), h = int(sel.Height());
+    auto cut = std::make_unique<TImageBuffer>(w, h, px24RGB);
+    full->CopyRect(*cut, sel.Left, sel.Top, w, h, 0, 0);
 
     TPlainHost whole(std::move(full));
     whole.SetSelection(sel);
@@ -356,8 +376,8 @@ TEST(OperationFrame, StatisticsComeFromTheSelectionOnly)
     TPlainHost part(std::move(cut));
     TImageProc(part).HistAutoEqualize();
 
-    auto inside = std::make_unique<TImageBuffer>(sel.Width(), sel.Height(), px24RGB);
-    whole.CurrentImage()->CopyRect(*inside, sel.Left, sel.Top, sel.Width(), sel.Height(), 0, 0);
+    auto inside = std::make_unique<TImageBuffer>(w, h, px24RGB);
+    whole.CurrentImage()->CopyRect(*inside, sel.Left, sel.Top, w, h, 0, 0);
     EXPECT_EQ(PixelBytes(*inside), PixelBytes(*part.CurrentImage()));
 }
 
