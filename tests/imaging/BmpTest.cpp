@@ -4,6 +4,7 @@
 // and hostile files.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -147,6 +148,68 @@ INSTANTIATE_TEST_SUITE_P(
         RoundTripCase{"Bits1TwoColours", 1, 1, 1, 0, 2, 1}, RoundTripCase{"Pal8FromPx1g", 8, 1, 1, 1, 0, 8},
         RoundTripCase{"Rgb24FromPx1g", 8, 3, 1, 0, 0, 24}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Bmp, WriterTakesGrayPaletteAndFourBytePictures)
+{
+    const int w = 23, h = 6;
+    // Gray at 8 bits: a gray-ramp palette, no colour reduction, exact.
+    {
+        TImageIO io;
+        ASSERT_TRUE(io.Buffer()->Allocate(w, h, px8g));
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                io.Buffer()->RowPointer(y)[x] = uint8_t(x * 11 + y);
+        io.Params.SamplesPerPixel = 1;
+        auto bytes = save(io);
+        EXPECT_EQ(get16(&bytes[28]), 8);
+        EXPECT_EQ(io.Params.ColorMap[200], (TRGB{200, 200, 200}));
+        TImageIO back;
+        ASSERT_TRUE(load(back, bytes));
+        expectSamePixels(*io.Buffer(), *back.Buffer());
+    }
+    // A palette picture whose indices do not fit 4 bits is reduced to 16 colours.
+    {
+        TImageIO io;
+        ASSERT_TRUE(io.Buffer()->Allocate(w, h, px8p));
+        std::vector<TRGB> pal(40);
+        for (int i = 0; i < 40; ++i)
+            pal[size_t(i)] = TRGB{uint8_t(i * 6), uint8_t(i * 3), uint8_t(255 - i * 6)};
+        io.Buffer()->SetPalette(pal.data(), 40);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                io.Buffer()->RowPointer(y)[x] = uint8_t((x + y * 7) % 40);
+        io.Params.BitsPerSample = 4;
+        auto bytes = save(io);
+        EXPECT_EQ(get16(&bytes[28]), 4);
+        TImageIO back;
+        ASSERT_TRUE(load(back, bytes));
+        std::vector<TRGB> seen;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                TRGB c = back.Buffer()->GetPixelRGB(x, y);
+                if (std::find(seen.begin(), seen.end(), c) == seen.end())
+                    seen.push_back(c);
+            }
+        EXPECT_LE(seen.size(), 16u);
+        EXPECT_GE(seen.size(), 8u);
+    }
+    // Palette and four-byte pictures at 24 bits: their colours, exact.
+    for (TPixelFormat f : {px8p, pxRGB32}) {
+        SCOPED_TRACE(int(f));
+        TImageIO io;
+        auto pic = makePicture(w, h, 30);
+        ASSERT_TRUE(io.Buffer()->Assign(*pic));
+        if (f == px8p)
+            ASSERT_TRUE(io.Buffer()->ConvertTo(px8p));
+        else
+            ASSERT_TRUE(io.Buffer()->ConvertTo(pxRGB32));
+        auto bytes = save(io);
+        EXPECT_EQ(get16(&bytes[28]), 24);
+        TImageIO back;
+        ASSERT_TRUE(load(back, bytes));
+        expectSamePixels(*io.Buffer(), *back.Buffer());
+    }
+}
 
 TEST(Bmp, ThirtyTwoBitsCarryAlphaWhenAskedElseOpaque)
 {
