@@ -7,13 +7,17 @@
 //   |  . . .  |   (i * stepX) >> 14    |   the picture   |
 //   +---------+                        +-----------------+
 //
-// Steps are source size / destination size in 14-bit fixed point. Clipping
+// With a filter (and a px24RGB or px1g source) the source rectangle is
+// resampled to the destination size first and then drawn 1:1. Otherwise
+// each destination pixel takes the nearest source pixel; the steps are
+// source size / destination size in 14-bit fixed point. Clipping
 // keeps those steps, so a partly visible rectangle shows exactly the pixels
 // the whole one would. Source positions outside the source picture leave the
 // destination as it was.
 #include "imaging/ImageBuffer.h"
 
 #include "imaging/PixelConversion.h"
+#include "imaging/ops/Resample.h"
 
 #include <algorithm>
 #include <cstring>
@@ -43,9 +47,6 @@ std::vector<int> sourceTable(int first, int last, int srcStart, int srcSize, int
 void TImageBuffer::RenderToTBitmap(TImageBuffer& dest, int destX, int destY, int destW, int destH, int srcX,
                                    int srcY, int srcW, int srcH, uint8_t transparency, TResampleFilter filter) const
 {
-    // Filtered scaling belongs to the resampler; until it can be called from
-    // here every filter draws with the nearest pixel.
-    (void)filter;
     if (&dest == this || IsEmpty() || dest.IsEmpty() || transparency == 0)
         return;
     if (destW <= 0 || destH <= 0 || srcW <= 0 || srcH <= 0 || destX >= dest.width_ || destY >= dest.height_)
@@ -54,6 +55,31 @@ void TImageBuffer::RenderToTBitmap(TImageBuffer& dest, int destX, int destY, int
     const bool toColour = dest.format_ == px24RGB || dest.format_ == pxRGB32;
     if (!sameFormat && !toColour)
         return;
+    // A filter scales the source rectangle to the destination size first.
+    // Only for a wholly visible destination rectangle: a zoomed-in view would
+    // otherwise resample far more pixels than it shows.
+    const bool inside = destX >= 0 && destY >= 0 && int64_t(destX) + destW <= dest.width_ &&
+                        int64_t(destY) + destH <= dest.height_ && srcX >= 0 && srcY >= 0 &&
+                        int64_t(srcX) + srcW <= width_ && int64_t(srcY) + srcH <= height_;
+    if (filter != rfNone && (srcW != destW || srcH != destH) && (format_ == px24RGB || format_ == px1g) && toColour &&
+        inside) {
+        TImageBuffer part(srcW, srcH, format_);
+        TImageBuffer scaled;
+        if (!part.IsEmpty()) {
+            CopyRect(part, srcX, srcY, srcW, srcH, 0, 0);
+            if (alpha_ && !alpha_->fullyOpaque_) {
+                auto alpha = std::make_unique<TImageBuffer>(srcW, srcH, px8g);
+                alpha_->CopyRect(*alpha, srcX, srcY, srcW, srcH, 0, 0);
+                part.AdoptAlpha(std::move(alpha));
+            }
+            if (ops::ResampleInto(part, scaled, destW, destH, filter) && scaled.Width() == destW &&
+                scaled.Height() == destH) {
+                scaled.RenderToTBitmap(dest, destX, destY, destW, destH, 0, 0, destW, destH, transparency, rfNone);
+                return;
+            }
+        }
+        // No memory for the scaled copy: the nearest pixel still draws something.
+    }
 
     const int i0 = std::max(0, -destX), i1 = int(std::min<int64_t>(destW, int64_t(dest.width_) - destX));
     const int j0 = std::max(0, -destY), j1 = int(std::min<int64_t>(destH, int64_t(dest.height_) - destY));

@@ -146,3 +146,25 @@ TEST(ImageRender, SmallFormatsIntoColour)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ImageRender, FiltersResampleBeforeDrawing)
+{
+    TImageBuffer src(4, 1, px24RGB);
+    src.Fill(0);
+    src.SetPixelRGB(1, 0, TRGB{255, 255, 255});
+    src.SetPixelRGB(3, 0, TRGB{255, 255, 255});
+    TImageBuffer nearest(2, 1, px24RGB), filtered(2, 1, px24RGB);
+    src.RenderToTBitmap(nearest, 0, 0, 2, 1, 0, 0, 4, 1, 255, rfNone);
+    src.RenderToTBitmap(filtered, 0, 0, 2, 1, 0, 0, 4, 1, 255, rfTriangle);
+    EXPECT_EQ(nearest.GetPixelRGB(0, 0), (TRGB{0, 0, 0}));  // picks columns 0 and 2
+    EXPECT_EQ(nearest.GetPixelRGB(1, 0), (TRGB{0, 0, 0}));
+    for (int x = 0; x < 2; ++x) {  // the filter mixes black and white
+        const TRGB c = filtered.GetPixelRGB(x, 0);
+        EXPECT_GT(c.g, 40) << x;
+        EXPECT_LT(c.g, 215) << x;
+    }
+}
+
+}  // namespace
