@@ -2,6 +2,7 @@
 // invariants, a plain reference for the neighbourhood equalisation, and the
 // same bytes from one thread and from several.
 #include "imaging/ImageProc.h"
+#include "imaging/ImagingSettings.h"
 #include "imaging/PlainHost.h"
 #include "imaging/ops/ColorModels.h"
 #include "tests/imaging/ProcTestSupport.h"
@@ -348,5 +349,43 @@ TEST(ColorOpsThreads, OneThreadAndManyGiveTheSameBytes)
         const TThreadRuns runs = RunOnManyAndOneThread(*source, op);
         EXPECT_EQ(runs.pixels[0], runs.pixels[1]);
         EXPECT_NE(runs.pixels[0], PixelBytes(*source));
+    }
+}
+
+TEST(ColorOpsStorage, FileBackedPicturesGiveTheSameBytes)
+{
+    // With a tiny threshold every buffer keeps its rows in a temporary file
+    // (one mapped row at a time); results must match the in-memory ones,
+    // with and without a selection.
+    const std::vector<std::function<void(TImageProc&)>> cases = {
+        [](TImageProc& p) { p.AdjustBrightnessContrastSaturation(0, 5, 65); },
+        [](TImageProc& p) { p.AdjustLumSatHistogram(0.5, 0.4); },
+        [](TImageProc& p) { p.HistAutoEqualize(); },
+        [](TImageProc& p) { p.WhiteBalance_AutoWhite(); },
+        [](TImageProc& p) { p.CropSel(); },
+    };
+    auto source = RandomImage(41, 29, px24RGB, 55, true);
+    for (bool withSelection : {false, true}) {
+        for (size_t i = 0; i < cases.size(); ++i) {
+            SCOPED_TRACE(std::to_string(i) + (withSelection ? " selection" : ""));
+            std::vector<uint8_t> results[2];
+            const int64_t saved = ImagingSettings().TempFileThreshold;
+            for (int fileBacked = 0; fileBacked < 2; ++fileBacked) {
+                ImagingSettings().TempFileThreshold = fileBacked ? 64 : saved;
+                auto copy = std::make_unique<TImageBuffer>();
+                ASSERT_TRUE(copy->Assign(*source));
+                EXPECT_EQ(copy->Location() == locTempFile, fileBacked == 1);
+                TPlainHost host(std::move(copy));
+                if (withSelection)
+                    host.SetSelection(TSelection{3, 4, 30, 20, {}});
+                TImageProc proc(host);
+                cases[i](proc);
+                results[fileBacked] = PixelBytes(*host.CurrentImage());
+                proc.RestoreUndoSnapshot();
+                EXPECT_EQ(PixelBytes(*host.CurrentImage()), PixelBytes(*source));
+            }
+            ImagingSettings().TempFileThreshold = saved;
+            EXPECT_EQ(results[0], results[1]);
+        }
     }
 }
