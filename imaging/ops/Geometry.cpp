@@ -20,7 +20,8 @@
 #include "imaging/ops/RowCopy.h"
 
 #include <algorithm>
-#include <cinttypes>
+#include <cstdint>
+#include <cstring>
 #include <cmath>
 #include <cstdio>
 #include <vector>
@@ -185,7 +186,6 @@ void mirrorRows(TImageBuffer& image, const ops::TRowReport& report)
 {
     const int width = image.Width();
     const int bits = image.BitCount();
-    std::vector<uint8_t> copy;
     auto mirror = [&](uint8_t* row, int) {
         switch (bits) {
         case 8: ops::MirrorBytes<1>(row, width); break;
