@@ -131,6 +131,8 @@ TEST(GifWriter, AlphaGetsTheLastIndexAsTransparent) {
     ASSERT_TRUE(readGif(back, f));
     EXPECT_TRUE(back.Params.GifTransparent);
     ASSERT_TRUE(back.Buffer()->HasAlpha());
+    // Renderers skip blending when the channel claims to be all opaque.
+    EXPECT_FALSE(back.Buffer()->ExistingAlpha()->FullyOpaque());
     for (int y = 0; y < 10; ++y)
         for (int x = 0; x < 20; ++x) {
             const bool opaque = (x + y) % 3 == 2;

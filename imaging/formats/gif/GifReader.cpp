@@ -201,7 +201,7 @@ public:
             }
             io_.Progress(codedRow + 1, height);
         });
-        if (alphaChannel) buffer_.SetFullyOpaque(false);
+        if (alphaChannel) alphaChannel->SetFullyOpaque(false);
         return !stopped;
     }
 
