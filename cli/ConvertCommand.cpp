@@ -1,4 +1,5 @@
 // tessaron-cli convert: load by the input's extension, save by the output's.
+#include <charconv>
 #include <filesystem>
 #include <utility>
 
@@ -23,8 +24,18 @@ int RunConvert(const std::vector<std::string>& args)
 {
     std::vector<std::string> files;
     int tiffCompression = -1;
+    int quality = 0;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
+        if (a == "--quality") {
+            const std::string value = i + 1 < args.size() ? args[++i] : "";
+            auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), quality);
+            if (ec != std::errc() || end != value.data() + value.size() || quality < 1 || quality > 100) {
+                CliError("convert: --quality needs a number from 1 to 100");
+                return 2;
+            }
+            continue;
+        }
         if (a == "--tiff-compression") {
             tiffCompression = i + 1 < args.size() ? TiffCompressionByName(args[++i]) : -1;
             if (tiffCompression < 0) {
@@ -71,6 +82,8 @@ int RunConvert(const std::vector<std::string>& args)
             io.Params.SamplesPerPixel = 1;
         }
     }
+    if (quality > 0)
+        io.Params.JpegQuality = quality;
     // Saving removes its own half-written file; nothing else touches OUT.
     if (!io.SaveToFile(out)) {
         CliError("cannot write \"" + out + "\" as " + outFormat->Description);

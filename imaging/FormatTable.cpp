@@ -12,6 +12,8 @@
 #include "imaging/formats/tiff/TiffWriter.h"
 #include "imaging/formats/jpeg/JpegReader.h"
 #include "imaging/formats/jpeg/JpegWriter.h"
+#include "imaging/formats/png/PngReader.h"
+#include "imaging/formats/png/PngWriter.h"
 
 namespace {
 
@@ -57,7 +59,7 @@ TFormatTable::TFormatTable() : nextPluginRank_(FirstPluginRank)
         {ffBMP, "Windows Bitmap", {"bmp", "dib", "rle"}, true, Bmp, 20, ReadBmp, ReadBmpParams, WriteBmp},
         {ffICO, "Windows Icon", {"ico"}, true, Icon, 61, nullptr, nullptr, nullptr},
         {ffCUR, "Windows Cursor", {"cur"}, false, Cursor, 62, nullptr, nullptr, nullptr},
-        {ffPNG, "Portable Network Graphics", {"png"}, true, Png, 50, nullptr, nullptr, nullptr},
+        {ffPNG, "Portable Network Graphics", {"png"}, true, Png, 50, ReadPngFile, ReadPngParams, WritePngFile},
         {ffDICOM, "DICOM Bitmap", {"dcm", "dic", "dicom"}, false, Dicom, 60, nullptr, nullptr, nullptr},
         {ffWMF, "Windows Metafile", {"wmf"}, false, Metafile, 84, nullptr, nullptr, nullptr},
         {ffEMF, "Enhanced Windows Metafile", {"emf"}, false, EnhancedMetafile, 85, nullptr, nullptr, nullptr},

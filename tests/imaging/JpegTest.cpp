@@ -63,15 +63,8 @@ void expectSamePixels(const TRaster& expected, const TRaster& actual, int tolera
     ASSERT_EQ(expected.width, actual.width);
     ASSERT_EQ(expected.height, actual.height);
     ASSERT_EQ(expected.channels, actual.channels);
-    int worst = 0;
     size_t worstAt = 0;
-    for (size_t i = 0; i < expected.samples.size(); ++i) {
-        int d = std::abs(int(expected.samples[i]) - int(actual.samples[i]));
-        if (d > worst) {
-            worst = d;
-            worstAt = i;
-        }
-    }
+    int worst = worstDifference(expected, actual, &worstAt);
     size_t pixel = worstAt / size_t(expected.channels);
     EXPECT_LE(worst, tolerance) << "at x=" << pixel % size_t(expected.width) << " y=" << pixel / size_t(expected.width);
 }
@@ -106,10 +99,6 @@ TRaster asRgb(const TRaster& gray)
         rgb.samples.insert(rgb.samples.end(), {v, v, v});
     return rgb;
 }
-
-#define REQUIRE_TOOL(name)                                                          \
-    if (!testsupport::haveTool(name))                                              \
-    GTEST_SKIP() << "the interoperability tool " name " is not installed (./test.sh installs it)"
 
 }  // namespace
 
@@ -265,10 +254,11 @@ TEST(JpegWrite, CodedDataMatchesCjpegWithFastDctAndQuality80)
                                              " " + shellQuoted(dir.file("in.ppm"))));
         std::vector<uint8_t> theirs = tail(readBytes(ref));
         ASSERT_FALSE(theirs.empty());
-        if (std::string(dct) == "fast")
+        if (std::string(dct) == "fast") {
             EXPECT_TRUE(ours == theirs) << "same tables and same coded data as cjpeg -dct fast -quality 80";
-        else
+        } else {
             EXPECT_FALSE(ours == theirs) << "the accurate DCT codes differently, so the check above means something";
+        }
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cmath>
+#include <cstdlib>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -68,6 +69,20 @@ bool readNetpbm(const std::string& path, TRaster& out)
     for (size_t i = 0; i < count; ++i)
         out.samples[i] = bytes == 2 ? uint16_t(raw[2 * i] << 8 | raw[2 * i + 1]) : raw[i];
     return true;
+}
+
+int worstDifference(const TRaster& a, const TRaster& b, size_t* at)
+{
+    int worst = 0;
+    for (size_t i = 0; i < a.samples.size() && i < b.samples.size(); ++i) {
+        int d = std::abs(int(a.samples[i]) - int(b.samples[i]));
+        if (d > worst) {
+            worst = d;
+            if (at)
+                *at = i;
+        }
+    }
+    return worst;
 }
 
 void writePpm(const std::string& path, TImageBuffer& picture)

@@ -9,6 +9,15 @@
 
 #include "imaging/ImageBuffer.h"
 
+// Skips an interoperability test, loudly, when its tool is truly missing
+// (for use inside a GoogleTest test that includes support/TestSupport.h).
+#define REQUIRE_TOOL(name)                                                                          \
+    do {                                                                                            \
+        if (!testsupport::haveTool(name)) {                                                         \
+            GTEST_SKIP() << "the interoperability tool " name " is not installed (./test.sh installs it)"; \
+        }                                                                                           \
+    } while (false)
+
 namespace picturefiles {
 
 // Top-down pixels in red, green, blue order (channels 3) or gray (1), or
@@ -25,6 +34,10 @@ struct TRaster {
 
 // A P5/P6 (gray/RGB) or P7 (PAM) file; false when unreadable.
 bool readNetpbm(const std::string& path, TRaster& out);
+// The largest difference between two samples at the same place (rasters of
+// equal layout); the sample index goes to *at.
+int worstDifference(const TRaster& a, const TRaster& b, size_t* at = nullptr);
+
 // Writes an 8-bit P6 file from a px24RGB buffer.
 void writePpm(const std::string& path, TImageBuffer& picture);
 // The pixels of a px24RGB, px8g, px8p, px1g or pxGray16 buffer, RGB order for colour;

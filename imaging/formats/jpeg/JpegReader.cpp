@@ -10,18 +10,10 @@
 #include "imaging/ImagingSettings.h"
 #include "imaging/PixelConversion.h"
 #include "imaging/Stream.h"
+#include "imaging/formats/CodecStreamCallbacks.h"
 #include "imaging/formats/jpeg/JpegLibAdapter.h"
 
 namespace {
-
-size_t readFromStream(void* context, uint8_t* buf, size_t n)
-{
-    try {
-        return static_cast<TStream*>(context)->Read(buf, n);
-    } catch (...) {
-        return 0;
-    }
-}
 
 // Colour space code of the parameters for the file's colour space, and the
 // samples per pixel; false for a colour space this reader cannot deliver.
@@ -211,7 +203,7 @@ bool ReadJpeg(TStream& stream, TImageBuffer& buffer, TImageParams& params, bool 
     }
 
     auto d = std::make_unique<TJpegDecompressor>();
-    if (!jpegCreateDecompressor(d.get(), readFromStream, &stream) || !jpegReadHeader(d.get())) {
+    if (!jpegCreateDecompressor(d.get(), ReadStreamForCodec, &stream) || !jpegReadHeader(d.get())) {
         params.JpegWarnings = d->err.Warnings;
         io.Aborting = true;
         return false;
@@ -240,7 +232,9 @@ bool ReadJpeg(TStream& stream, TImageBuffer& buffer, TImageParams& params, bool 
 
     TPixelFormat format = outputFormat(params.JpegColorSpace, params.NativePixelFormat);
     d->cinfo.out_color_space = libraryOutputSpace(params.JpegColorSpace, format);
-    if (!jpegCalcOutputDimensions(d.get()) ||
+    // The full size counts too: a progressive file keeps the coefficients
+    // of the whole picture in memory whatever the scale.
+    if (!PictureSizeAllowed(params.JpegOriginalWidth, params.JpegOriginalHeight) || !jpegCalcOutputDimensions(d.get()) ||
         !PictureSizeAllowed(d->cinfo.output_width, d->cinfo.output_height) ||
         !buffer.Allocate(int(d->cinfo.output_width), int(d->cinfo.output_height), format) ||
         !jpegStartDecompress(d.get())) {

@@ -10,18 +10,10 @@
 #include "imaging/ImagingSettings.h"
 #include "imaging/PixelConversion.h"
 #include "imaging/Stream.h"
+#include "imaging/formats/CodecStreamCallbacks.h"
 #include "imaging/formats/jpeg/JpegLibAdapter.h"
 
 namespace {
-
-bool writeToStream(void* context, const uint8_t* buf, size_t n)
-{
-    try {
-        return static_cast<TStream*>(context)->Write(buf, n) == n;
-    } catch (...) {
-        return false;
-    }
-}
 
 J_COLOR_SPACE fileSpaceOf(uint8_t code)
 {
@@ -156,7 +148,7 @@ bool WriteJpeg(TStream& stream, const TImageBuffer& buffer, const TImageParams& 
     }
     TJpegEncodeSettings settings = settingsFor(buffer, params);
     auto c = std::make_unique<TJpegCompressor>();
-    if (!jpegCreateCompressor(c.get(), writeToStream, &stream) || !jpegSetupCompressor(c.get(), &settings) ||
+    if (!jpegCreateCompressor(c.get(), WriteStreamForCodec, &stream) || !jpegSetupCompressor(c.get(), &settings) ||
         !jpegStartCompress(c.get()))
         return failed(*c, io);
     writeMarkers(*c, params.JpegMarkers, io);
