@@ -62,8 +62,8 @@ const std::vector<TCliCommand>& CliCommands()
          "  --preview        use the preview's arguments (differ for \"dark\" only)\n"
          "  --single-thread  do all work on one thread (same output bytes)\n\n"
          "Progress goes to stderr when it is a terminal.\n"
-         "Exit status: 0 on success, 1 when loading, saving or the effect failed\n"
-         "(detail and lighting are not available yet), 2 on wrong usage.\n",
+         "Exit status: 0 on success, 1 when loading, saving or the effect failed,\n"
+         "2 on wrong usage.\n",
          RunEffect},
         {"rotate", "turn a picture by an angle in degrees",
          "Usage: tessaron-cli rotate [--nearest] [--background RRGGBB] [--single-thread] ANGLE IN OUT\n\n"

@@ -131,7 +131,41 @@ public:
     void Resample(int newWidth, int newHeight, TResampleFilter filter);
 
     // ---- Local enhancement filters ----------------------------------------
+    // (ops/LocalFilters.cpp)
+
+    // Local-statistics filter on the HSL lightness over a box window of
+    // max(21, percent of (shorter side + 29)) pixels: the deviation from the
+    // local mean is amplified and the mean drawn towards `mean` / 100.
+    // `threshold` turns the result into black and white.
+    void WallisFilter(int windowWidth, int windowHeight, int mean, int deviation, int gain, int brightness,
+                      int limit, bool threshold);
+    // The window side WallisFilter uses for `percent` on a width x height picture.
+    static int WallisWindow(int percent, int width, int height);
+    // Luminance adaptation with Gaussian blurs of sigma 3 and 1.5, a tone
+    // curve with exponent 1 / `exponentBase`, then saturation at `saturation` %.
+    void AutoImageEnhance3(int saturation, double exponentBase);
+
     // ---- Sharpening -------------------------------------------------------
+    // (ops/Sharpen.cpp)
+
+    // Edge magnitude of the current layer (any format) as gray, border 0.
+    void Sobel();
+    // Gaussian blur with integer weights, edge values repeated; sigma <= 0
+    // leaves the pixels alone. px8g and px24RGB.
+    void Blur(double sigma);
+    // Contrast around the picture's mean colour.
+    void Contrast(int amount);
+    // Unsharp step against the local mean of a window x window box.
+    void Sharpen(int strength, int window);
+
+    struct TSharpenStrength {
+        int Sigma = 0;     // blur of the edge mask
+        int Strength = 0;  // sharpen strength (factor / 10)
+    };
+    static TSharpenStrength SharpenAfterResizeStrength(int width, int height);
+    // Sharpens layer 0 along its edges through two transient layers; the
+    // last undo snapshot is that of the sharpen step (the unsharpened picture).
+    void SharpenAfterResize();
 
 private:
     // A copy of `image`; nullptr when memory is short.

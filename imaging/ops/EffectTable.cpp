@@ -38,9 +38,7 @@ const TEffect* FindEffect(std::string_view name)
 
 bool EffectAvailable(const TEffect& effect)
 {
-    // "Детализация" and "Освещённость" need the local filters, which this
-    // build does not have yet.
-    return !(effect.Tab == 1 && (effect.Index == 3 || effect.Index == 4));
+    return effect.Tab >= 0 && effect.Tab < 3 && effect.Index >= 0 && effect.Index < 5;
 }
 
 bool ApplyEffect(TImageProc& proc, const TEffect& effect, bool preview)
@@ -56,6 +54,8 @@ bool ApplyEffect(TImageProc& proc, const TEffect& effect, bool preview)
     case 5: proc.AdjustLumSatHistogram(0.1, 0.1); break;
     case 6: proc.HistAutoEqualize(); break;
     case 7: proc.WhiteBalance_AutoWhite(); break;
+    case 8: proc.WallisFilter(2, 2, 50, 50, 50, 10, 50, false); break;
+    case 9: proc.AutoImageEnhance3(80, 0.35); break;
     case 10: proc.Rotate(90, true, 0, -1); break;
     case 11: proc.Rotate(-90, true, 0, -1); break;
     case 12: proc.Rotate(180, true, 0, -1); break;

@@ -61,6 +61,8 @@ TEST(EffectTable, EachEffectIsItsOperationWithFixedArguments)
         {"natural", [](TImageProc& p) { p.AdjustLumSatHistogram(0.1, 0.1); }},
         {"normalize", [](TImageProc& p) { p.HistAutoEqualize(); }},
         {"white-balance", [](TImageProc& p) { p.WhiteBalance_AutoWhite(); }},
+        {"detail", [](TImageProc& p) { p.WallisFilter(2, 2, 50, 50, 50, 10, 50, false); }},
+        {"lighting", [](TImageProc& p) { p.AutoImageEnhance3(80, 0.35); }},
         {"rotate-left", [](TImageProc& p) { p.Rotate(90); }},
         {"rotate-right", [](TImageProc& p) { p.Rotate(-90); }},
         {"rotate-180", [](TImageProc& p) { p.Rotate(180); }},
@@ -89,20 +91,4 @@ TEST(EffectTable, DarkPreviewUsesContrast40)
     const TEffect& bright = *FindEffect("bright");
     EXPECT_EQ(After(*source, [&](TImageProc& p) { ApplyEffect(p, bright, true); }),
               After(*source, [&](TImageProc& p) { ApplyEffect(p, bright, false); }));
-}
-
-TEST(EffectTable, LocalFilterEffectsAreNotAvailableYet)
-{
-    for (const char* alias : {"detail", "lighting"}) {
-        SCOPED_TRACE(alias);
-        const TEffect* e = FindEffect(alias);
-        ASSERT_NE(e, nullptr);
-        EXPECT_FALSE(EffectAvailable(*e));
-        auto source = RandomImage(8, 8, px24RGB, 7);
-        TPlainHost host(Copy(*source));
-        TImageProc proc(host);
-        EXPECT_FALSE(ApplyEffect(proc, *e));
-        EXPECT_EQ(proc.UndoSnapshotCount(), 0);
-        EXPECT_TRUE(SameImage(*host.CurrentImage(), *source));
-    }
 }
