@@ -22,5 +22,9 @@ int RunEffect(const std::vector<std::string>& args);
 int RunRotate(const std::vector<std::string>& args);
 int RunFlip(const std::vector<std::string>& args);
 
+class TPlainHost;
+// Long work reports "what: NN%" on stderr, only when stderr is a terminal.
+void ShowProgressOnTerminal(TPlainHost& host, const std::string& what);
+
 // Prints "tessaron-cli: <message>" on stderr.
 void CliError(const std::string& message);

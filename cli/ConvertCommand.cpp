@@ -1,14 +1,25 @@
 // tessaron-cli convert: load by the input's extension, save by the output's.
 #include <charconv>
 #include <filesystem>
+#include <memory>
 #include <utility>
 
 #include "cli/Commands.h"
 #include "imaging/ImageIO.h"
+#include "imaging/ImageProc.h"
+#include "imaging/PlainHost.h"
+#include "imaging/ops/Resample.h"
 
 namespace {
 
 // The TiffCompression value of a --tiff-compression name, -1 when unknown.
+// A side of --resize: an integer (negative and zero have their meaning).
+bool ParseSide(const std::string& text, int& value)
+{
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return ec == std::errc() && end == text.data() + text.size();
+}
+
 int TiffCompressionByName(const std::string& name)
 {
     static const std::pair<const char*, int> names[] = {{"none", 0}, {"lzw", 5},  {"packbits", 8}, {"deflate", 9},
@@ -25,6 +36,10 @@ int RunConvert(const std::vector<std::string>& args)
     std::vector<std::string> files;
     int tiffCompression = -1;
     int quality = 0;
+    bool resize = false;
+    int resizeWidth = 0, resizeHeight = 0;
+    TResampleFilter filter = rfLanczos3;  // "Резкость", the lists' start item
+    bool sharpen = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--quality") {
@@ -42,6 +57,28 @@ int RunConvert(const std::vector<std::string>& args)
                 CliError("convert: --tiff-compression needs none, lzw, packbits, deflate, jpeg, g3 or g4");
                 return 2;
             }
+            continue;
+        }
+        if (a == "--resize") {
+            if (i + 2 >= args.size() || !ParseSide(args[i + 1], resizeWidth) || !ParseSide(args[i + 2], resizeHeight) ||
+                (resizeWidth < 0 && resizeHeight < 0)) {
+                CliError("convert: --resize needs W H: pixels, -1 to keep the aspect ratio, 0 to keep the side");
+                return 2;
+            }
+            i += 2;
+            resize = true;
+            continue;
+        }
+        if (a == "--filter") {
+            if (i + 1 >= args.size() || !ops::ResampleFilterFromName(args[++i], filter)) {
+                CliError("convert: --filter needs one of none, triangle, bell, bspline, lanczos3, fastlinear, "
+                         "bilinear, bicubic (or the Russian names)");
+                return 2;
+            }
+            continue;
+        }
+        if (a == "--sharpen") {
+            sharpen = true;
             continue;
         }
         if (!a.empty() && a[0] == '-' && a != "-") {
@@ -73,6 +110,22 @@ int RunConvert(const std::vector<std::string>& args)
     if (!io.LoadFromFile(in)) {
         CliError("cannot read \"" + in + "\": not a valid " + inFormat->Description + " file");
         return 1;
+    }
+    // The batch run's steps: resample, then sharpen the result along its
+    // edges. The host keeps the picture; the I/O object borrows it to save.
+    std::unique_ptr<TPlainHost> host;
+    if (resize || sharpen) {
+        host = std::make_unique<TPlainHost>(std::make_unique<TImageBuffer>(std::move(*io.Buffer())));
+        io.AttachBuffer(nullptr);
+        ShowProgressOnTerminal(*host, "convert");
+        TImageProc proc(*host, false);
+        if (resize)
+            proc.Resample(resizeWidth, resizeHeight, filter);
+        if (sharpen)
+            proc.SharpenAfterResize();
+        io.AttachBuffer(host->CurrentImage());
+        io.Params.Width = host->CurrentImage()->Width();
+        io.Params.Height = host->CurrentImage()->Height();
     }
     if (tiffCompression >= 0) {
         io.Params.TiffCompression = uint8_t(tiffCompression);

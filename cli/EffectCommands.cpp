@@ -91,13 +91,7 @@ int processFile(const std::string& in, const std::string& out, const std::string
     TPlainHost host(std::make_unique<TImageBuffer>(std::move(*io.Buffer())));
     io.AttachBuffer(nullptr);
     host.SetBackgroundColor(0);  // what uncovered corners of a free rotation get by default
-    if (isatty(STDERR_FILENO)) {
-        host.OnProgress = [&what](int percent) {
-            std::fprintf(stderr, "\r%s: %3d%%", what.c_str(), percent);
-            if (percent == 100)
-                std::fputc('\n', stderr);
-        };
-    }
+    ShowProgressOnTerminal(host, what);
     TImageProc proc(host, false);  // one run, nothing to undo
     if (!run(proc))
         return 1;
@@ -118,6 +112,17 @@ void listEffects()
 }
 
 }  // namespace
+
+void ShowProgressOnTerminal(TPlainHost& host, const std::string& what)
+{
+    if (!isatty(STDERR_FILENO))
+        return;
+    host.OnProgress = [what](int percent) {
+        std::fprintf(stderr, "\r%s: %3d%%", what.c_str(), percent);
+        if (percent == 100)
+            std::fputc('\n', stderr);
+    };
+}
 
 int RunEffect(const std::vector<std::string>& args)
 {

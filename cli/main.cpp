@@ -39,10 +39,18 @@ const std::vector<TCliCommand>& CliCommands()
          "Exit status: 0 when the file was read, 1 when not.\n",
          RunInfo},
         {"convert", "load a picture and save it in another format",
-         "Usage: tessaron-cli convert [--tiff-compression C] IN OUT\n\n"
+         "Usage: tessaron-cli convert [--resize W H [--filter NAME]] [--sharpen]\n"
+         "                            [--quality N] [--tiff-compression C] IN OUT\n\n"
          "Loads IN with the reader its extension names and saves OUT with the\n"
          "writer its extension names (bmp, dib, rle, ...). Settings read from IN\n"
          "(resolution, palette depth, ...) carry over to OUT.\n\n"
+         "  --resize W H          resample to W x H pixels; -1 for one side keeps the\n"
+         "                        aspect ratio, 0 keeps that side\n"
+         "  --filter NAME         resampling filter: a name of the editor's list\n"
+         "                        (\"Резкость\", ...) or none, triangle, bell, bspline,\n"
+         "                        lanczos3 (default), fastlinear, bilinear, bicubic\n"
+         "  --sharpen             sharpen along the edges after resampling\n"
+         "  --quality N           JPEG quality 1..100\n"
          "  --tiff-compression C  compression of TIFF output: none, lzw, packbits,\n"
          "                        deflate, jpeg, g3 or g4 (g3 and g4 write a\n"
          "                        black-and-white picture)\n\n"

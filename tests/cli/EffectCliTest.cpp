@@ -2,6 +2,7 @@
 // holds what the processing object makes of the input, one thread or many.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -179,4 +180,44 @@ TEST(EffectCli, ListAndHelp)
     r = cli("--help", dir);
     EXPECT_NE(r.out.find("effect"), std::string::npos);
     EXPECT_NE(r.out.find("rotate"), std::string::npos);
+}
+
+TEST(ConvertCli, ResizeWithFilterAndSharpenMatchesTheProcessingObject)
+{
+    testsupport::TempDir dir;
+    const std::string in = makeBmp(dir, 64, 48);
+    struct Case {
+        std::string options;
+        std::function<void(TImageProc&)> op;
+        int w, h;
+    } cases[] = {
+        {"--resize 32 -1", [](TImageProc& p) { p.Resample(32, -1, rfLanczos3); }, 32, 24},
+        {"--resize -1 100 --filter Нейтральный", [](TImageProc& p) { p.Resample(-1, 100, rfBilinear); }, 133, 100},
+        {"--resize 0 20 --filter fastlinear --sharpen",
+         [](TImageProc& p) {
+             p.Resample(0, 20, rfFastLinear);
+             p.SharpenAfterResize();
+         },
+         64, 20},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.options);
+        const std::string out = dir.file("out.bmp");
+        Result r = cli("convert " + c.options + " " + q(in) + " " + q(out), dir);
+        ASSERT_EQ(r.status, 0) << r.err;
+        int w = 0, h = 0;
+        const std::vector<uint8_t> want = expected(in, c.op, &w, &h);
+        EXPECT_EQ(w, c.w);
+        EXPECT_EQ(h, c.h);
+        auto got = load(out);
+        EXPECT_EQ(got->Width(), c.w);
+        EXPECT_EQ(got->Height(), c.h);
+        EXPECT_EQ(proctest::PixelBytes(*got), want);
+    }
+    for (const char* bad : {"--resize 10", "--resize -1 -1", "--resize 10 x", "--resize 10 10 --filter sinc"}) {
+        SCOPED_TRACE(bad);
+        Result r = cli(std::string("convert ") + bad + " " + q(in) + " " + q(dir.file("bad.bmp")), dir);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_FALSE(std::filesystem::exists(dir.file("bad.bmp")));
+    }
 }
