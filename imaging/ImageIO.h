@@ -88,6 +88,12 @@ public:
     // keeps no pixels. Never throws: any failure leaves FileType 0.
     bool ReadParamsFromFile(const std::string& fileName);
 
+    // Rewrites an existing JPEG file with a new EXIF block built from Params,
+    // without decoding the picture (imaging/exif/ExifJpegRewrite.cpp). False,
+    // the file untouched, for a file that is not a JPEG, a malformed marker,
+    // no APP0 or APP1 segment to put the block after, or a write failure.
+    bool WriteExifIntoJpegFile(const std::string& fileName);
+
     // For readers and writers: reports done/total as a whole percent
     // (OnProgress only when the value changes).
     void Progress(int64_t done, int64_t total);

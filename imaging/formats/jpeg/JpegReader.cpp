@@ -1,5 +1,9 @@
 #include "imaging/formats/jpeg/JpegReader.h"
 
+#include <cmath>
+
+#include "imaging/exif/Exif.h"
+
 #include <algorithm>
 #include <cstring>
 #include <exception>
@@ -34,7 +38,18 @@ bool describeColorSpace(J_COLOR_SPACE space, uint8_t& code, int& samples)
 // resolution, and AutoOrientation), IPTC (the first APP13) and XMP are
 // parsed here once their readers exist; until then the segments only
 // travel from a load to the next save.
-void readMarkerMetadata(TImageParams& /*params*/, TImageBuffer* /*picture*/, bool /*jfifAspectOnly*/) {}
+void readMarkerMetadata(TImageParams& params, TImageBuffer* picture, bool jfifAspectOnly)
+{
+    const int app1 = params.JpegMarkers.IndexOf(JpegMarkerApp1);
+    if (app1 < 0) return;
+    const TMarker& m = params.JpegMarkers[app1];
+    if (!ReadExifFromApp1(m.Data.data(), m.Data.size(), params)) return;
+    if (jfifAspectOnly) {
+        const double f = params.ResolutionUnit == 3 ? 2.54 : 1.0;
+        params.SetResolution(int(std::trunc(params.XResolution * f)), int(std::trunc(params.YResolution * f)));
+    }
+    if (picture && params.AutoOrientation) ApplyOrientation(*picture, params.Orientation);
+}
 
 void copyMarkers(const jpeg_decompress_struct& cinfo, TImageParams& params)
 {

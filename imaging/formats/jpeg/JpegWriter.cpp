@@ -1,5 +1,7 @@
 #include "imaging/formats/jpeg/JpegWriter.h"
 
+#include "imaging/exif/Exif.h"
+
 #include <algorithm>
 #include <memory>
 #include <vector>
@@ -136,7 +138,14 @@ void writeMarkers(TJpegCompressor& c, const TMarkerList& source, TImageIO& io)
 // end of the list), the IPTC APP13 and the XMP APP1 when they were changed.
 // The builders plug in here; until they exist the segments read from the
 // file are written back as they are.
-void refreshMetadataMarkers(TImageParams& /*params*/) {}
+void refreshMetadataMarkers(TImageParams& params)
+{
+    if (!params.ExifPresent) return;
+    std::vector<uint8_t> block = BuildExifBlock(params, JpegMaxSegmentData);
+    if (block.empty()) return;
+    params.JpegMarkers.Delete(params.JpegMarkers.IndexOf(JpegMarkerApp1, "Exif"));
+    params.JpegMarkers.Add(JpegMarkerApp1, std::move(block));
+}
 
 }  // namespace
 
