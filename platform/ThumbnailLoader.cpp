@@ -20,12 +20,27 @@ QSize FitInside(QSize picture, QSize box)
 namespace {
 
 // The buffer's rows as a QImage of its own (the buffer is 24-bit by now).
+// A picture with see-through parts keeps them: its thumbnail carries the
+// alpha channel; an opaque one stays at three bytes a pixel.
 QImage toQImage(TImageBuffer& buffer)
 {
+    const TImageBuffer* alpha = buffer.ExistingAlpha();
+    const bool translucent = alpha && !alpha->FullyOpaque() && alpha->Width() == buffer.Width() &&
+                             alpha->Height() == buffer.Height();
     const TDeviceBitmap bits = buffer.DeviceBitmap();
     if (!bits.bits || bits.format != px24RGB)
         return {};
-    return QImage(bits.bits, bits.width, bits.height, bits.stride, QImage::Format_BGR888).copy();
+    const QImage rows(bits.bits, bits.width, bits.height, bits.stride, QImage::Format_BGR888);
+    if (!translucent)
+        return rows.copy();
+    QImage image = rows.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < image.height(); ++y) {
+        const uint8_t* a = alpha->RowPointer(y);
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x)
+            line[x] = qRgba(qRed(line[x]), qGreen(line[x]), qBlue(line[x]), a[x]);
+    }
+    return image;
 }
 
 QImage scaledThumbnail(TImageBuffer& picture, QSize target)

@@ -115,6 +115,26 @@ TEST(ThumbnailLoad, ReadsFormatsScaledToTheBoxWithTheStoredSize) {
     }
 }
 
+TEST(ThumbnailLoad, SeeThroughPartsOfAPictureStaySeeThrough) {
+    testsupport::TempDir dir;
+    TImageBuffer buffer(40, 20, px24RGB);
+    buffer.Fill(RGBToColor(0, 0, 255));
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 40; ++x)
+            buffer.SetAlpha(x, y, x < 20 ? 0 : 255);
+    TImageIO io(&buffer);
+    ASSERT_TRUE(io.SaveToFile(dir.file("half.png")));
+    const TThumbnailResult r = LoadThumbnail({QString::fromStdString(dir.file("half.png")), QSize(75, 75), 1, 1, 0});
+    ASSERT_TRUE(r.ok);
+    ASSERT_TRUE(r.thumbnail.hasAlphaChannel());
+    EXPECT_EQ(qAlpha(r.thumbnail.pixel(5, 10)), 0);
+    EXPECT_EQ(r.thumbnail.pixel(30, 10), qRgba(0, 0, 255, 255));
+
+    // An opaque picture keeps three bytes a pixel.
+    const QString opaque = writePicture(dir.file("opaque.png"), 40, 20, Qt::blue);
+    EXPECT_FALSE(LoadThumbnail({opaque, QSize(75, 75), 1, 1, 0}).thumbnail.hasAlphaChannel());
+}
+
 TEST(ThumbnailLoad, UnreadableAndMissingFilesFailWithoutThrowing) {
     testsupport::TempDir dir;
     {
