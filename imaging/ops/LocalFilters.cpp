@@ -217,18 +217,30 @@ std::array<int, 256> powerTable(double exponent)
     return t;
 }
 
+// trunc(0.299 R + 0.587 G + 0.114 B); the sum is never negative and at
+// most a hair above 255.
 inline int luminance(const uint8_t* bgr)
 {
-    const double y = std::trunc(0.299 * bgr[2] + 0.587 * bgr[1] + 0.114 * bgr[0]);
-    return int(std::clamp(y, 0.0, 255.0));
+    const double y = 0.299 * bgr[2] + 0.587 * bgr[1] + 0.114 * bgr[0];
+    return std::min(int(y), 255);
 }
 
-// A real value truncated into 0..255 (NaN gives 0).
+// RoundHalfEven for the saturation step, without branches on the data and
+// with an integer parity test instead of fmod (values lie well inside the
+// int range).
+inline double roundHalfEven(double v)
+{
+    const double f = std::floor(v);
+    const double diff = v - f;
+    const bool up = diff > 0.5 || (diff == 0.5 && (int64_t(f) & 1) != 0);
+    return f + double(up);
+}
+
+// A real value truncated into 0..255 (NaN gives 0: max and min return
+// their first argument when the comparison fails).
 inline int truncByte(double v)
 {
-    if (!(v > 0.0))
-        return 0;
-    return v >= 255.0 ? 255 : int(v);
+    return int(std::min(255.0, std::max(0.0, v)));
 }
 
 // L * (B + 1) / (L + B); 0 where that is not defined.
@@ -340,8 +352,8 @@ void TImageProc::AutoImageEnhance3(int saturation, double exponentBase)
                 c[i] = tb[size_t(truncByte(ta[px[i]] * k))];
             const double yv = 0.3 * c[2] + 0.59 * c[1] + 0.11 * c[0];
             for (int i = 0; i < 3; ++i) {
-                const double v = ops::RoundHalfEven(yv + f * (c[i] - yv));
-                px[i] = uint8_t(std::clamp(v, 0.0, 255.0));
+                const double v = roundHalfEven(yv + f * (c[i] - yv));
+                px[i] = uint8_t(std::min(255.0, std::max(0.0, v)));
             }
         }
     });
