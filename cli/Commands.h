@@ -18,6 +18,7 @@ const std::vector<TCliCommand>& CliCommands();
 
 int RunInfo(const std::vector<std::string>& args);
 int RunConvert(const std::vector<std::string>& args);
+int RunDescribe(const std::vector<std::string>& args);
 int RunEffect(const std::vector<std::string>& args);
 int RunRotate(const std::vector<std::string>& args);
 int RunFlip(const std::vector<std::string>& args);

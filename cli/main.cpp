@@ -38,6 +38,14 @@ const std::vector<TCliCommand>& CliCommands()
          "             Width, Height, PixelFormat and HasAlpha\n\n"
          "Exit status: 0 when the file was read, 1 when not.\n",
          RunInfo},
+        {"describe", "write a description into a JPEG photo's EXIF block",
+         "Usage: tessaron-cli describe FILE TEXT\n\n"
+         "Reads the parameters and EXIF block of FILE, sets ImageDescription to TEXT\n"
+         "(an empty TEXT clears it) and rewrites the EXIF block of the JPEG file in\n"
+         "place without re-encoding the picture.\n\n"
+         "Exit status: 0 when the file was rewritten, 1 when it was left unchanged\n"
+         "(not a JPEG, damaged, or not writable), 2 on wrong usage.\n",
+         RunDescribe},
         {"convert", "load a picture and save it in another format",
          "Usage: tessaron-cli convert [--resize W H [--filter NAME]] [--sharpen]\n"
          "                            [--quality N] [--tiff-compression C] IN OUT\n\n"
