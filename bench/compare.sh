@@ -4,7 +4,7 @@
 # ROUNDS times (default 3) and compares the medians.
 #
 #   bench/compare.sh              every section
-#   bench/compare.sh quantize     one section (quantize, gif)
+#   bench/compare.sh quantize     one section (quantize, gif, resample)
 #
 # BUILD_DIR=dir builds the benchmarks there (default build-bench).
 set -euo pipefail
@@ -16,7 +16,7 @@ ensure_packages "${BUILD_PACKAGES[@]}" "${BENCH_PACKAGES[@]}"
 rounds="${ROUNDS:-3}"
 build="${BUILD_DIR:-build-bench}"
 sections=("$@")
-[ ${#sections[@]} -eq 0 ] && sections=(quantize gif)
+[ ${#sections[@]} -eq 0 ] && sections=(quantize gif resample)
 
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTESSARON_BENCH=ON \
   -DTESSARON_GUI=OFF -DTESSARON_TESTS=OFF >/dev/null
@@ -107,6 +107,46 @@ section_gif() {
   printf 'ours (GifBench)               wall %6.2f (cpu %5.2f) [%s]\n' "$mo" "$(median "${oc[@]}")" "${ow[*]}"
   printf 'convert photo.jpg photo.gif   wall %6.2f (cpu %5.2f) [%s]\n' "$mt" "$(median "${tc[@]}")" "${tw[*]}"
   printf 'ours / ImageMagick: %s (target at most 0.5)\n' "$(awk -v a="$mo" -v b="$mt" 'BEGIN {printf "%.2f", (b > 0) ? a / b : 0}')"
+}
+
+# Resampling to 800 x 600 with Lanczos3 ("Резкость"), one thread on each side:
+# ResampleBench (picture already in memory) against ImageMagick's
+# `-filter Lanczos -resize 800x600!` (PPM in and out) and libvips' pure
+# Lanczos3 reduction (`vips resize ... --gap 0`, its own .v format in and
+# out). Targets: at most 0.5 x ImageMagick and 1.2 x libvips; the area walk
+# and the fast linear routine at most 2 x our Lanczos3.
+section_resample() {
+  cmake --build "$build" --target ResampleBench QuantizerBench >/dev/null
+  "$build/bin/QuantizerBench" --write-photo="$work/photo.ppm"
+  vips copy "$work/photo.ppm" "$work/photo.v"
+  local iw=() vw=() w c
+  for ((i = 0; i < rounds; i++)); do
+    read -r w c <<<"$(timed env MAGICK_THREAD_LIMIT=1 "$im" "$work/photo.ppm" -filter Lanczos -resize '800x600!' "$work/im.ppm")"
+    iw+=("$w")
+    read -r w c <<<"$(timed env VIPS_CONCURRENCY=1 vips resize "$work/photo.v" "$work/out.v" 0.2 --kernel lanczos3 --gap 0)"
+    vw+=("$w")
+  done
+  echo "== Resampling 4000x3000 -> 800x600, $rounds rounds, $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
+  local mi mv
+  mi=$(median "${iw[@]}") mv=$(median "${vw[@]}")
+  printf 'ImageMagick Lanczos, 1 thread   wall %6.3f [%s]\n' "$mi" "${iw[*]}"
+  printf 'vips lanczos3 --gap 0, 1 thread wall %6.3f [%s]\n' "$mv" "${vw[*]}"
+  local lanczos=""
+  for pair in "Lanczos3 5 1" "Lanczos3-threads 5 0" "FastLinear 9 1" "Bilinear 10 1" "Bicubic 11 1"; do
+    local label filter single ow=()
+    read -r label filter single <<<"$pair"
+    for ((i = 0; i < rounds; i++)); do
+      read -r w c <<<"$(ours_once "$build/bin/ResampleBench" "BM_Reduce/filter:$filter/single:$single")"
+      ow+=("$w")
+    done
+    local mo
+    mo=$(median "${ow[@]}")
+    [ "$label" = "Lanczos3" ] && lanczos="$mo"
+    printf 'ours %-17s wall %6.3f [%s]  ours/IM %s  ours/vips %s  ours/our-Lanczos3 %s\n' "$label" "$mo" "${ow[*]}" \
+      "$(awk -v a="$mo" -v b="$mi" 'BEGIN {printf "%.2f", a / b}')" \
+      "$(awk -v a="$mo" -v b="$mv" 'BEGIN {printf "%.2f", a / b}')" \
+      "$(awk -v a="$mo" -v b="${lanczos:-$mo}" 'BEGIN {printf "%.2f", a / b}')"
+  done
 }
 
 for s in "${sections[@]}"; do
