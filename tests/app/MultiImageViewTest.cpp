@@ -251,6 +251,30 @@ TEST(MultiImageView, RemovingEntriesWhileLoadersRunKeepsAnswersWithTheirEntries)
     paint(*view);
     view.reset();
     QCoreApplication::sendPostedEvents();
+
+    // The real decoder, with removals, clears and refills between deliveries
+    // while jobs run: every thumbnail that lands matches its own file.
+    auto busy = makeView();
+    for (int round = 0; round < 7; ++round) {
+        for (int i = 0; i < 30; ++i)
+            busy->AddEntry(i % 2 ? tall : wide, QString::number(i));
+        paint(*busy);
+        for (int i = busy->Count() - 1; i >= 0; i -= 3) {
+            busy->RemoveEntry(i);
+            QCoreApplication::sendPostedEvents();
+        }
+        paint(*busy);
+        if (round % 2)
+            busy->Clear();
+    }
+    deliverLoads(*busy);
+    ASSERT_GT(busy->Count(), 0);
+    for (int i = 0; i < busy->Count(); ++i) {
+        SCOPED_TRACE(i);
+        ASSERT_TRUE(busy->HasThumbnail(i));
+        EXPECT_EQ(busy->FullSize(i), busy->Path(i) == tall ? QSize(90, 120) : QSize(120, 90));
+        EXPECT_EQ(busy->Caption(i).toInt() % 2 == 1, busy->Path(i) == tall);
+    }
 }
 
 TEST(MultiImageView, UnreadablePicturesAreRemovedOrMarkedWhenPainted) {
