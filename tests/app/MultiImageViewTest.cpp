@@ -9,6 +9,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -179,6 +180,41 @@ TEST(MultiImageView, PaintedCellsLoadInTheBackgroundAndTheCurrentOneAtOnce) {
     EXPECT_EQ(loaded.count(), 2);
     EXPECT_EQ(view->Caption(1), "blue.jpg");
     EXPECT_EQ(view->Path(0), red);
+}
+
+TEST(MultiImageView, OnlyThePaintedCellsAreRead) {
+    testsupport::TempDir dir;
+    auto view = makeView(QSize(440, 300));  // four columns, three rows in sight
+    std::atomic<int> reads{0};
+    view->Loader().SetDecoder([&reads](const TThumbnailRequest& r) {
+        ++reads;
+        return LoadThumbnail(r);
+    });
+    const QString file = writePicture(dir.file("p.bmp"), 64, 48, Qt::red);
+    for (int i = 0; i < 100; ++i)
+        view->AddEntry(file, QString::number(i));
+    EXPECT_EQ(reads.load(), 0);  // filling reads nothing
+    paint(*view);
+    deliverLoads(*view);
+    auto loadedCount = [&view] {
+        int n = 0;
+        for (int i = 0; i < view->Count(); ++i)
+            n += view->HasThumbnail(i) ? 1 : 0;
+        return n;
+    };
+    EXPECT_EQ(loadedCount(), 12);
+    EXPECT_EQ(reads.load(), 12);
+    EXPECT_TRUE(view->HasThumbnail(11));
+    EXPECT_FALSE(view->HasThumbnail(12));
+
+    // Selecting the last entry scrolls to it; it is read during the paint.
+    view->SelectOnly(99);
+    paint(*view);
+    EXPECT_TRUE(view->HasThumbnail(99));
+    deliverLoads(*view);
+    EXPECT_TRUE(view->HasThumbnail(96));
+    EXPECT_FALSE(view->HasThumbnail(50));
+    EXPECT_LT(loadedCount(), 30);
 }
 
 TEST(MultiImageView, StaleAnswersAfterARefillNeverLandOnTheNewEntries) {
