@@ -443,6 +443,43 @@ TEST(MultiImageView, ClicksBetweenCellsChangeNothingAndDoubleClickNamesTheEntry)
     EXPECT_EQ(view->SelectedIndex(), 6);
 }
 
+TEST(MultiImageView, InsertionsAndRemovalsKeepTheSelectionOnItsEntries) {
+    auto view = makeView();
+    for (int i = 0; i < 6; ++i)
+        view->AddEntry(QString(), QString::number(i));
+    auto selectedCaptions = [&view] {
+        QStringList captions;
+        for (int i : view->SelectedIndices())
+            captions << view->Caption(i);
+        return captions.join(' ');
+    };
+    view->SelectOnly(1);
+    view->ToggleSelected(4);
+    view->ToggleSelected(3);
+    ASSERT_EQ(selectedCaptions(), "1 4 3");
+
+    view->InsertEntry(2, QString(), "new");
+    EXPECT_EQ(selectedCaptions(), "1 4 3");
+    EXPECT_EQ(view->Caption(view->SelectedIndex()), "3");
+    view->RemoveEntry(0);
+    EXPECT_EQ(selectedCaptions(), "1 4 3");
+    EXPECT_EQ(view->SelectedIndex(), 3);
+
+    // Removing the current entry makes the one selected before it current.
+    QSignalSpy changed(view.get(), &TMultiImageView::selectionChanged);
+    view->RemoveEntry(3);
+    EXPECT_EQ(selectedCaptions(), "1 4");
+    EXPECT_EQ(view->Caption(view->SelectedIndex()), "4");
+    ASSERT_EQ(changed.count(), 1);
+    EXPECT_EQ(changed.first().at(0).toInt(), view->SelectedIndex());
+
+    view->Clear();
+    EXPECT_EQ(view->Count(), 0);
+    EXPECT_EQ(view->SelectedIndex(), -1);
+    EXPECT_TRUE(view->SelectedIndices().empty());
+    EXPECT_EQ(changed.count(), 2);
+}
+
 TEST(MultiImageView, ArrowKeysMoveTheSelectionInTheGrid) {
     struct Case {
         const char* name;
