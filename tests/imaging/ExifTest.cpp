@@ -392,3 +392,58 @@ TEST(ExifRewriteTest, FileIsReplacedWithItsPermissionsOrLeftAlone)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ExifTiffTest, JpegPhotoSavedAsTiffKeepsItsExifInTheFirstDirectory)
+{
+    testsupport::TempDir dir;
+    const std::string jpeg = dir.file("photo.jpg");
+    {
+        TImageIO io;
+        auto photo = makePhoto(120, 80);
+        io.Buffer()->Assign(*photo);
+        exiftest::fillSample(io.Params);
+        io.Params.ExifPresent = true;
+        ASSERT_TRUE(io.SaveToFileJpeg(jpeg));
+    }
+    TImageIO io;
+    ASSERT_TRUE(io.LoadFromFile(jpeg));
+    ASSERT_TRUE(io.Params.ExifPresent);
+    io.Params.TiffCompression = 0;
+    const std::string tif = dir.file("photo.tif");
+    ASSERT_TRUE(io.SaveToFileTiff(tif));
+
+    const Bytes file = readBytes(tif);
+    TMemoryView view(file.data(), file.size());
+    tiff::TTiffSource src(view, 0);
+    tiff::TByteOrder order;
+    uint32_t first = 0;
+    ASSERT_TRUE(tiff::ReadTiffHeader(src, &order, &first));
+    tiff::TTiffDirectory ifd0;
+    ASSERT_TRUE(ifd0.Read(src, order, first));
+    EXPECT_EQ(ifd0.UIntOr(259, 0), 1u);
+    EXPECT_EQ(ifd0.UIntOr(262, 0), 2u);
+    EXPECT_TRUE(ifd0.Has(34665));
+    EXPECT_TRUE(ifd0.Has(34853));
+
+    TImageIO back;
+    ASSERT_TRUE(back.LoadFromFile(tif));
+    EXPECT_TRUE(back.Params.ExifPresent);
+    // The TIFF holds one resolution: the picture's dots per inch.
+    EXPECT_EQ(back.Params.DpiX, io.Params.DpiX);
+    io.Params.XResolution = io.Params.DpiX;
+    io.Params.YResolution = io.Params.DpiY;
+    exiftest::expectSameFields(io.Params, back.Params);
+    EXPECT_EQ(back.Buffer()->Width(), 120);
+
+    // A TIFF without EXIF data reads with ExifPresent false.
+    io.Params.ExifPresent = false;
+    const std::string plain = dir.file("plain.tif");
+    ASSERT_TRUE(io.SaveToFileTiff(plain));
+    TImageIO plainBack;
+    ASSERT_TRUE(plainBack.ReadParamsFromFile(plain));
+    EXPECT_FALSE(plainBack.Params.ExifPresent);
+}
+
+}  // namespace

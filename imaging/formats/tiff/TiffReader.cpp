@@ -9,6 +9,7 @@
 #include "imaging/ImageParams.h"
 #include "imaging/ImagingSettings.h"
 #include "imaging/Stream.h"
+#include "imaging/exif/Exif.h"
 #include "imaging/formats/tiff/TiffDirectory.h"
 #include "imaging/formats/tiff/TiffJpeg.h"
 #include "imaging/formats/tiff/TiffLzw.h"
@@ -333,6 +334,9 @@ bool ReadTiffStructure(TStream& stream, int64_t base, TImageBuffer* buffer, TIma
         dir = sub;
     }
     fillParams(dir, params);
+    // The photo's EXIF data: the description and camera fields of this
+    // directory and the EXIF and GPS sub-directories it points to.
+    if (!options.ExifThumbnail) params.ExifPresent = ReadExifFromDirectory(src, dir, params);
     if (options.ParamsOnly) return true;
     if (options.ExifThumbnail && (params.Width > 400 || params.Height > 400)) return fail();
     if (!buffer) return fail();

@@ -13,6 +13,7 @@
 #include "imaging/ImagingSettings.h"
 #include "imaging/PixelConversion.h"
 #include "imaging/Stream.h"
+#include "imaging/exif/Exif.h"
 #include "imaging/formats/tiff/CcittFax.h"
 #include "imaging/formats/tiff/PackBits.h"
 #include "imaging/formats/tiff/TiffDirWriter.h"
@@ -540,6 +541,13 @@ int WriteTiffStructure(TStream& out, const TImageBuffer* picture, TImageParams& 
     if (picture && !picture->IsEmpty()) {
         TTiffEncoder encoder(out, base, *picture, params, options);
         if (!encoder.Write(dir)) return fail();
+    }
+    // The photo's EXIF data go into the same directory (the picture's own
+    // description and resolution below take precedence).
+    if (params.ExifPresent) {
+        AddExifIfd0Tags(params, dir);
+        if (params.Orientation < 1 || params.Orientation > 8) dir.AddShort(tagOrientation, {1});
+        if (!WriteExifDirectories(out, base, params, dir)) return fail();
     }
     if (!params.TiffImageDescription.empty()) dir.AddAscii(tagImageDescription, params.TiffImageDescription);
     dir.AddRational(tagXResolution, {{uint32_t(std::max(params.DpiX, 0)), 1}});
