@@ -119,9 +119,7 @@ void TForm1::FormCreate() {
     placedOuterSize_ = outerBounds(*this).size();
 }
 
-void TForm1::FormShow() {
-    // The favourites list is filled here when it arrives.
-}
+void TForm1::FormShow() { BrowsePage->loadFavorites(ProgramDir + "Favorites.lst"); }
 
 void TForm1::FormActivate() {
     // Later activations (coming back from a dialog, say) must not undo what
@@ -161,8 +159,9 @@ void TForm1::loadFramePicture() {
 }
 
 void TForm1::FormClose() {
-    // The favourites are written here, before the configuration, when they
-    // arrive.
+    // A favourites list that can't be written stops the closing steps here,
+    // so the configuration is not written either.
+    BrowsePage->saveFavorites(ProgramDir + "Favorites.lst");
     writeConfiguration(*this);
 }
 

@@ -7,6 +7,8 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
@@ -20,6 +22,7 @@
 #include "platform/ApplicationEvents.h"
 #include "platform/Controls.h"
 #include "platform/ErrorReport.h"
+#include "platform/FolderTree.h"
 #include "platform/Panel.h"
 
 namespace tessaron {
@@ -94,9 +97,11 @@ void TBrowsePage::buildLeftPane() {
     auto* upperColumn = new QVBoxLayout(upper);
     upperColumn->setContentsMargins(0, 0, 0, 0);
     upperColumn->setSpacing(0);
-    // The folder tree takes this place.
-    STV = named(sunkenArea(), "STV");
+    STV = named(new TFolderTree, "STV");
     STV->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Ignored);
+    TreePopup = named(new QMenu(STV), "TreePopup");
+    N5 = named(TreePopup->addAction("Добавить в избранное"), "N5");
+    STV->setPopupMenu(TreePopup);
     upperColumn->addWidget(STV, 1);
     Panel5 = new TPanel("Panel5");
     Panel5->setFixedHeight(kButtonPanelHeight);
@@ -107,6 +112,10 @@ void TBrowsePage::buildLeftPane() {
     Fav = named(new QListWidget, "Fav");
     Fav->setEditTriggers(QAbstractItemView::NoEditTriggers);
     Fav->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Ignored);
+    Fav->setSelectionMode(QAbstractItemView::SingleSelection);
+    Fav->setContextMenuPolicy(Qt::CustomContextMenu);
+    FavMenu = named(new QMenu(Fav), "FavMenu");
+    N34 = named(FavMenu->addAction("Удалить"), "N34");
 
     FolderSplitter = named(new QSplitter(Qt::Vertical), "FolderSplitter");
     FolderSplitter->setHandleWidth(kSplitterWidth);
@@ -117,6 +126,34 @@ void TBrowsePage::buildLeftPane() {
 
     Panel4->OnResize = [this] { Panel4Resize(); };
     Panel5->OnResize = [this] { Panel5Resize(); };
+
+    connect(STV, &TFolderTree::pathChanged, this, guarded([this](const QString&) { STVChange(); }));
+    connect(AddFav, &QPushButton::clicked, this, guarded([this](bool) { N5Click(); }));
+    connect(N5, &QAction::triggered, this, guarded([this](bool) { N5Click(); }));
+    connect(N34, &QAction::triggered, this, guarded([this](bool) { N34Click(); }));
+    connect(Fav, &QListWidget::itemSelectionChanged, this, guarded([this] { FavSelectItem(); }));
+    connect(Fav, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        if (favPopup_) favPopup_->popup(Fav->viewport()->mapToGlobal(at));
+    });
+    // Only a click chooses a favourite: moving through the list with the
+    // keys does not change the folder. A change of the list's height does
+    // nothing either; re-reading the folder whenever the window is resized
+    // would only cost time and reset the tree.
+    Fav->viewport()->installEventFilter(this);
+}
+
+bool TBrowsePage::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Fav->viewport()) {
+        if (event->type() == QEvent::MouseButtonPress) {
+            // A click beside the items leaves none selected.
+            const auto* press = static_cast<QMouseEvent*>(event);
+            if (!Fav->itemAt(press->position().toPoint())) Fav->clearSelection();
+        } else if (event->type() == QEvent::MouseButtonRelease &&
+                   static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+            guarded([this] { FavClick(); })();
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void TBrowsePage::buildRightPane() {

@@ -8,6 +8,8 @@ class QCheckBox;
 class QComboBox;
 class QGroupBox;
 class QListWidget;
+class QMenu;
+class QAction;
 class QPlainTextEdit;
 class QPushButton;
 class QSplitter;
@@ -15,6 +17,7 @@ class QTableWidget;
 
 namespace tessaron {
 
+class TFolderTree;
 class TPanel;
 
 class TBrowsePage : public QWidget {
@@ -25,10 +28,14 @@ public:
     // Left pane.
     TPanel* Panel4;
     QSplitter* FolderSplitter;  // tree above, favourites below
-    QWidget* STV;               // folder tree
+    TFolderTree* STV;           // folder tree
+    QMenu* TreePopup;
+    QAction* N5;                // "Добавить в избранное"
     TPanel* Panel5;
     QPushButton* AddFav;
     QListWidget* Fav;
+    QMenu* FavMenu;
+    QAction* N34;               // "Удалить"
     QSplitter* PaneSplitter;    // between the left pane and the centre
     // Centre.
     TPanel* Panel2;
@@ -65,9 +72,31 @@ public:
     // the list showing no item.
     static void selectItem(QComboBox* list, int index);
 
+    // Folder tree and favourites (Favorites.cpp).
+    void STVChange();
+    void N5Click();
+    void FavClick();
+    void FavSelectItem();
+    void N34Click();
+    // The favourites' pop-up menu while an item is selected, else nullptr.
+    QMenu* favPopup() const { return favPopup_; }
+    void loadFavorites(const QString& path);
+    void saveFavorites(const QString& path) const;
+
+signals:
+    // The thumbnail grid is to be cleared and, unless the folder is empty
+    // text, filled from that folder.
+    void gridRequested(const QString& folder);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void buildLeftPane();
     void buildRightPane();
+    void addFavorite(const QString& caption);
+
+    QMenu* favPopup_ = nullptr;
 };
 
 }  // namespace tessaron
