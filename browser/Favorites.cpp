@@ -54,8 +54,8 @@ void writeFavorites(const QString& path, const QStringList& favorites) {
 // The browse page's favourites handlers.
 
 void TBrowsePage::addFavorite(const QString& caption) {
-    static const QIcon folderIcon = QFileIconProvider().icon(QFileIconProvider::Folder);
-    Fav->addItem(new QListWidgetItem(folderIcon, caption));
+    // Not kept in a static: an icon must not outlive the application object.
+    Fav->addItem(new QListWidgetItem(QFileIconProvider().icon(QFileIconProvider::Folder), caption));
 }
 
 void TBrowsePage::STVChange() { emit gridRequested(STV->Path()); }
