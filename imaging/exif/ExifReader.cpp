@@ -191,8 +191,10 @@ void readGpsDir(const TTiffDirectory& dir, TExifParams& exif)
     exif.GPSVersionID.clear();
     std::vector<uint8_t> version = dir.GetBytes(TagGpsVersion, 4);
     if (dir.Has(TagGpsVersion) && !version.empty()) {
-        for (size_t i = 0; i < version.size(); ++i)
-            exif.GPSVersionID += (i ? "." : "") + std::to_string(version[i]);
+        for (size_t i = 0; i < version.size(); ++i) {
+            if (i > 0) exif.GPSVersionID += '.';
+            exif.GPSVersionID += std::to_string(version[i]);
+        }
     }
     exif.GPSAltitudeRef.clear();
     uint32_t ref = 0;
