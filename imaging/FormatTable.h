@@ -8,6 +8,7 @@
 // recogniser, so files are still recognised; loading or saving it fails
 // through the abort flag of TImageIO. Each format folder under
 // imaging/formats/ provides its functions and the table below names them.
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -56,6 +57,15 @@ using TFormatWriter = bool (*)(TImageIO& io, TStream& stream);
 // True when the stream's content looks like this format. Starts at
 // position 0; the caller restores the position afterwards.
 using TFormatRecogniser = bool (*)(TStream& stream);
+
+// A fatal error of a codec library while writing. Unlike other writer
+// failures it is not turned into the abort flag alone: the save operation
+// removes its half-written file and lets the error reach the caller, who
+// shows the library's text.
+class EImageWriteError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
 
 struct TFileFormat {
     int Id = ffNone;

@@ -107,6 +107,9 @@ bool TImageIO::runWriter(const TFileFormat& format, TStream& stream)
     bool ok = false;
     try {
         ok = format.Write(*this, stream) && stream.Flush();
+    } catch (const EImageWriteError&) {
+        Aborting = true;
+        throw;
     } catch (const std::exception&) {
         ok = false;
     }
@@ -185,9 +188,14 @@ bool TImageIO::SaveToFileFormat(const std::string& fileName, int formatId)
         return false;
     }
     bool ok;
-    {
+    try {
         auto stream = TFileStream::Create(fileName);
         ok = runWriter(*format, *stream) && stream->Close();
+    } catch (const EImageWriteError&) {
+        // The stream is closed by now; a half-written file is worse than none.
+        std::remove(fileName.c_str());
+        finishWork();
+        throw;
     }
     if (ok) {
         Params.FileName = fileName;
@@ -206,9 +214,14 @@ bool TImageIO::SaveToStream(TStream& stream, int formatId)
     beginWork();
     const TFileFormat* format = TFormatTable::Instance().Find(formatId);
     bool ok = false;
-    if (buffer_ && !buffer_->IsEmpty() && format && format->Write)
-        ok = runWriter(*format, stream);
-    else
+    if (buffer_ && !buffer_->IsEmpty() && format && format->Write) {
+        try {
+            ok = runWriter(*format, stream);
+        } catch (const EImageWriteError&) {
+            finishWork();
+            throw;
+        }
+    } else
         Aborting = true;
     if (ok)
         Params.FileType = formatId;

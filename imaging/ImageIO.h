@@ -7,7 +7,9 @@
 // Failures: readers and writers never throw to the caller; they leave the
 // abort flag set (Aborting) and a failed read leaves Params.FileType at 0.
 // The hard errors - a file that cannot be opened or created - throw
-// std::runtime_error with the file's full path and the system's reason.
+// std::runtime_error with the file's full path and the system's reason,
+// and a codec library's fatal error while writing reaches the caller as
+// EImageWriteError (the half-written file removed, the abort flag set).
 #include <cstdint>
 #include <functional>
 #include <memory>

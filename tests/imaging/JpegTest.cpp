@@ -367,6 +367,19 @@ TEST(JpegWrite, FailuresSetTheAbortFlagOrThrow)
     EXPECT_THROW(WriteJpeg(out2, wide, params, io), EIEJpegException);
     EXPECT_TRUE(io.Aborting);
 
+    // Through the save operations too, and no half-written file stays.
+    {
+        testsupport::TempDir dir;
+        TImageIO saver;
+        ASSERT_TRUE(saver.Buffer()->Assign(wide));
+        const std::string path = dir.file("wide.jpg");
+        EXPECT_THROW(saver.SaveToFile(path), EImageWriteError);
+        EXPECT_TRUE(saver.Aborting);
+        EXPECT_FALSE(std::filesystem::exists(path));
+        TMemoryStream memory;
+        EXPECT_THROW(saver.SaveToStreamJpeg(memory), EIEJpegException);
+    }
+
     // An abort request from the progress event stops the writer.
     io.Aborting = false;
     io.OnProgress = [&](int percent) {

@@ -6,6 +6,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "imaging/FormatTable.h"
+
 class TImageBuffer;
 class TImageIO;
 class TStream;
@@ -13,9 +15,9 @@ struct TImageParams;
 
 // A fatal error of the JPEG library while writing; the message is the
 // library's text for it.
-class EIEJpegException : public std::runtime_error {
+class EIEJpegException : public EImageWriteError {
 public:
-    explicit EIEJpegException(const std::string& message) : std::runtime_error(message) {}
+    explicit EIEJpegException(const std::string& message) : EImageWriteError(message) {}
 };
 
 // Writes `buffer` as a JPEG with the settings of `params`. A picture of
