@@ -447,3 +447,28 @@ TEST(ExifTiffTest, JpegPhotoSavedAsTiffKeepsItsExifInTheFirstDirectory)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ExifJpegReadTest, AutoOrientationTurnsTheLoadedPicture)
+{
+    testsupport::TempDir dir;
+    const std::string path = dir.file("turned.jpg");
+    TImageIO io;
+    auto photo = makePhoto(96, 64);
+    io.Buffer()->Assign(*photo);
+    io.Params.ExifPresent = true;
+    io.Params.Orientation = 6;
+    ASSERT_TRUE(io.SaveToFileJpeg(path));
+    for (bool automatic : {false, true}) {
+        SCOPED_TRACE(automatic);
+        TImageIO reader;
+        reader.Params.AutoOrientation = automatic;
+        ASSERT_TRUE(reader.LoadFromFile(path));
+        EXPECT_EQ(reader.Params.Orientation, 6);
+        EXPECT_EQ(reader.Buffer()->Width(), automatic ? 64 : 96);
+        EXPECT_EQ(reader.Buffer()->Height(), automatic ? 96 : 64);
+    }
+}
+
+}  // namespace
