@@ -251,12 +251,22 @@ std::pair<uint32_t, uint32_t> ExifRational(double value)
     return {uint32_t(int32_t(num)), den};
 }
 
+// A resolution as the whole number of an unsigned rational. A value read from
+// a damaged file may be negative, not a number or beyond 32 bits: it is held
+// to what the rational can say.
+static uint32_t wholeResolution(double value)
+{
+    if (!std::isfinite(value) || value <= 0.0) return 0;
+    if (value >= 4294967295.0) return 0xFFFFFFFFu;
+    return uint32_t(std::trunc(value));
+}
+
 void AddExifIfd0Tags(const TExifParams& exif, TTiffDirWriter& dir)
 {
     addTables(exif, TExifDir::Ifd0, dir);
     dir.AddShort(TagOrientation, {uint16_t(exif.Orientation)});
-    if (exif.XResolution != 0) dir.AddRational(TagXResolution, {{uint32_t(int32_t(std::trunc(exif.XResolution))), 1}});
-    if (exif.YResolution != 0) dir.AddRational(TagYResolution, {{uint32_t(int32_t(std::trunc(exif.YResolution))), 1}});
+    if (exif.XResolution != 0) dir.AddRational(TagXResolution, {{wholeResolution(exif.XResolution), 1}});
+    if (exif.YResolution != 0) dir.AddRational(TagYResolution, {{wholeResolution(exif.YResolution), 1}});
     dir.AddShort(TagResolutionUnit, {2});
     for (const TWideField& f : WideFields()) {
         const std::string& text = exif.*f.Member;

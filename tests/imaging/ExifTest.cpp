@@ -3,6 +3,8 @@
 // rewrite of a JPEG file.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
@@ -124,6 +126,25 @@ TEST(ExifBlockTest, AbsentAndEmptyFieldsAreNotWritten)
     EXPECT_EQ(back.ExposureMode, 0);
     EXPECT_EQ(back.ImageDescription, "");
     EXPECT_EQ(back.GPSVersionID, "");
+}
+
+TEST(ExifBlockTest, ResolutionsFromDamagedFilesAreHeldToTheRational)
+{
+    struct Case {
+        double value;
+        double expected;
+    } cases[] = {{300.7, 300}, {3.3e9, 3.3e9}, {1e12, 4294967295.0}, {-72, 0}, {std::nan(""), 0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.value);
+        TImageParams p;
+        exiftest::fillSample(p);
+        p.XResolution = c.value;
+        p.YResolution = c.value;
+        const Bytes block = BuildExifBlock(p);
+        TImageParams back;
+        ASSERT_TRUE(ReadExifFromApp1(block.data(), block.size(), back));
+        EXPECT_DOUBLE_EQ(back.XResolution, std::trunc(c.expected));
+    }
 }
 
 TEST(ExifBlockTest, EveryFieldReadsBack)
