@@ -32,7 +32,12 @@ void readString(const TTiffDirectory& dir, uint16_t tag, std::string& field)
         return;
     }
     std::string raw;
-    if (dir.GetString(tag, &raw, kMaxAscii)) field = ExifTextToUtf8(raw);
+    if (dir.GetString(tag, &raw, kMaxAscii)) {
+        // A text ends at its first NUL; what some writers leave after it
+        // would otherwise grow or shrink with every save.
+        raw.resize(std::min(raw.find('\0'), raw.size()));
+        field = ExifTextToUtf8(raw);
+    }
 }
 
 int intOr0(const TTiffDirectory& dir, uint16_t tag, uint32_t index = 0)

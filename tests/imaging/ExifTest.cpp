@@ -147,6 +147,22 @@ TEST(ExifBlockTest, ResolutionsFromDamagedFilesAreHeldToTheRational)
     }
 }
 
+TEST(ExifBlockTest, TextEndsAtItsFirstNul)
+{
+    TImageParams p;
+    exiftest::fillSample(p);
+    p.ImageDescription = std::string("Ab\0\0cd", 6);
+    const Bytes block = BuildExifBlock(p);
+    TImageParams back;
+    ASSERT_TRUE(ReadExifFromApp1(block.data(), block.size(), back));
+    EXPECT_EQ(back.ImageDescription, "Ab");
+    // Saving what was read gives the same text again.
+    const Bytes again = BuildExifBlock(back);
+    TImageParams third;
+    ASSERT_TRUE(ReadExifFromApp1(again.data(), again.size(), third));
+    EXPECT_EQ(third.ImageDescription, "Ab");
+}
+
 TEST(ExifBlockTest, EveryFieldReadsBack)
 {
     TImageParams p;

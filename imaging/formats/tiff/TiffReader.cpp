@@ -54,7 +54,11 @@ uint8_t photometricField(uint32_t code)
 std::string stringOr(const TTiffDirectory& dir, uint16_t tag)
 {
     std::string s;
-    return dir.GetString(tag, &s) ? s : std::string();
+    if (!dir.GetString(tag, &s))
+        return std::string();
+    // A text ends at its first NUL.
+    s.resize(std::min(s.find('\0'), s.size()));
+    return s;
 }
 
 void fillParams(const TTiffDirectory& dir, TImageParams& p)
