@@ -2,7 +2,9 @@
 # Installs what the tests need, builds a Debug build with AddressSanitizer and
 # UBSan into build-test/, runs every test with CTest, then builds the fuzz
 # targets with clang and runs each briefly from its seed corpus.
-# FUZZ_SECONDS sets the time per fuzz target (default 30, 0 skips fuzzing).
+# FUZZ_SECONDS sets the time per fuzz target (default 30, 0 skips fuzzing);
+# FUZZ_SEED the fuzzer's random seed (default 1, so a run can be repeated
+# exactly; set another to explore further).
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 cd "$here"
@@ -31,7 +33,7 @@ if [ "$fuzz_seconds" != "0" ]; then
     seeds="fuzz/corpus/$name"
     mkdir -p "$seeds"
     echo "fuzzing $name for ${fuzz_seconds}s"
-    if ! "$target" -max_total_time="$fuzz_seconds" -rss_limit_mb=2048 -timeout=20 \
+    if ! "$target" -max_total_time="$fuzz_seconds" -seed="${FUZZ_SEED:-1}" -rss_limit_mb=2048 -timeout=20 \
          -artifact_prefix="$work/" -print_final_stats=0 "$work" "$seeds" >"$work/log" 2>&1; then
       tail -n 60 "$work/log"
       echo "fuzz target $name found a fault; the input is in $work"
