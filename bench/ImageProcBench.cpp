@@ -2,6 +2,7 @@
 // runs them (undo snapshot included), on all threads and on one.
 #include <benchmark/benchmark.h>
 
+#include "BenchPhoto.h"
 #include "imaging/ImageProc.h"
 #include "imaging/PlainHost.h"
 #include "imaging/ops/EffectTable.h"
@@ -15,24 +16,7 @@ namespace {
 // Photograph-like content: smooth light, a texture, some noise.
 const TImageBuffer& photo()
 {
-    static const std::unique_ptr<TImageBuffer> picture = [] {
-        auto p = std::make_unique<TImageBuffer>(4000, 3000, px24RGB);
-        uint32_t noise = 12345;
-        for (int y = 0; y < 3000; ++y) {
-            uint8_t* row = p->RowPointer(y);
-            for (int x = 0; x < 4000; ++x) {
-                noise = noise * 1664525u + 1013904223u;
-                const double light = 90 + 80 * std::sin(x / 700.0) * std::cos(y / 500.0);
-                const double texture = 20 * std::sin(x / 9.0 + y / 13.0);
-                for (int c = 0; c < 3; ++c) {
-                    const double v = light + texture * (c + 1) / 3 + double(noise >> (27 - c * 2) & 15) + c * 25;
-                    row[x * 3 + c] = uint8_t(std::clamp(v, 0.0, 255.0));
-                }
-            }
-        }
-        return p;
-    }();
-    return *picture;
+    return bench::LitPhoto();
 }
 
 // Times `op` on a fresh copy of the photo each round (the copy untimed),
