@@ -102,7 +102,7 @@ const TImageBuffer& convertedCopy(TPlan& plan, const TImageBuffer& buffer, TPixe
 void planOneBit(TPlan& plan, const TImageBuffer& buffer, TRGB background)
 {
     plan.BitDepth = 1;
-    TRGB first, second;
+    TRGB first{}, second{};
     if (buffer.PixelFormat() != px1g && twoColours(buffer, first, second)) {
         // Two colours stay those colours: a two-entry palette.
         plan.ColorType = PNG_COLOR_TYPE_PALETTE;
