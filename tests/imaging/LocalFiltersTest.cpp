@@ -9,6 +9,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <functional>
+#include <memory>
 #include <vector>
 
 using namespace proctest;
@@ -384,4 +387,110 @@ TEST(AutoImageEnhance3, ReportsProgressAndFinishes)
     EXPECT_TRUE(std::is_sorted(log.progress.begin(), log.progress.end()));
     EXPECT_EQ(log.progress.back(), 100);
     EXPECT_EQ(log.events.back(), "finish");
+}
+
+// ---- AutoImageEnhance3: pinned output bytes -------------------------------------
+//
+// The bytes of the filter on pictures made in code, reduced to a 64-bit
+// FNV-1a hash of size, format, pixels and alpha. They were taken from the
+// straightforward implementation (one plain loop per step); any change to the
+// arithmetic or the evaluation order that moves a single byte fails here.
+
+namespace {
+
+uint64_t fnv1a(uint64_t h, const std::vector<uint8_t>& bytes)
+{
+    for (uint8_t b : bytes) {
+        h ^= b;
+        h *= 0x100000001b3ull;
+    }
+    return h;
+}
+
+uint64_t pictureHash(TImageBuffer& b)
+{
+    uint64_t h = 0xcbf29ce484222325ull;
+    h = fnv1a(h, {uint8_t(b.Width()), uint8_t(b.Width() >> 8), uint8_t(b.Height()), uint8_t(b.Height() >> 8),
+                  uint8_t(b.PixelFormat())});
+    h = fnv1a(h, PixelBytes(b));
+    return fnv1a(h, AlphaBytes(b));
+}
+
+// Smooth light, a texture and some noise, like a photograph.
+std::unique_ptr<TImageBuffer> photoLike(int w, int h, uint32_t seed)
+{
+    auto img = std::make_unique<TImageBuffer>(w, h, px24RGB);
+    TBytes rnd(seed);
+    for (int y = 0; y < h; ++y) {
+        uint8_t* row = img->RowPointer(y);
+        for (int x = 0; x < w; ++x) {
+            const double light = 110 + 90 * std::sin(x / 23.0) * std::cos(y / 17.0);
+            const double texture = 25 * std::sin(x / 3.0 + y / 5.0);
+            for (int c = 0; c < 3; ++c) {
+                const double v = light + texture * (c + 1) / 3 + (rnd.Next() & 15) + c * 20 - 20;
+                row[x * 3 + c] = uint8_t(std::clamp(v, 0.0, 255.0));
+            }
+        }
+    }
+    return img;
+}
+
+struct TEnhanceCase {
+    const char* name;
+    std::function<std::unique_ptr<TImageBuffer>()> make;
+    int saturation;
+    double exponentBase;
+    TSelection selection;
+    uint64_t hash;
+};
+
+TSelection diagonalMask(int left, int top, int right, int bottom)
+{
+    TSelection s{left, top, right, bottom, {}};
+    for (int y = top; y <= bottom; ++y)
+        for (int x = left; x <= right; ++x)
+            s.Mask.push_back(uint8_t((x * 3 + y) % 5 != 0));
+    return s;
+}
+
+}  // namespace
+
+TEST(AutoImageEnhance3, OutputBytesArePinned)
+{
+    auto random = [](int w, int h, uint32_t seed) { return [=] { return RandomImage(w, h, px24RGB, seed); }; };
+    auto photo = [](int w, int h, uint32_t seed) { return [=] { return photoLike(w, h, seed); }; };
+    const TSelection none;
+    const std::vector<TEnhanceCase> cases = {
+        {"1 x 1", random(1, 1, 3), 80, 0.35, none, 0xfd180536ba64ce3eull},
+        {"1 x 9", random(1, 9, 4), 80, 0.35, none, 0x59cb8e3c10f79f59ull},
+        {"9 x 1", random(9, 1, 5), 80, 0.35, none, 0x14b70586a65cb1cfull},
+        {"2 x 2", random(2, 2, 6), 80, 0.35, none, 0x984b081b3b883186ull},
+        {"odd width 37 x 23", random(37, 23, 7), 80, 0.35, none, 0xeb523a09b7bd6496ull},
+        {"photo 301 x 43 (past a column block)", photo(301, 43, 8), 80, 0.35, none, 0x466c86850a493251ull},
+        {"photo 45 x 290 (many rows)", photo(45, 290, 9), 80, 0.35, none, 0x8b3230abc649f917ull},
+        {"photo 131 x 97", photo(131, 97, 10), 80, 0.35, none, 0xd076858d6f7293edull},
+        {"no saturation, exponent 1", photo(131, 97, 10), 0, 1.0, none, 0xdf378b1f8527d326ull},
+        {"saturation 150, exponent 0.6", photo(131, 97, 10), 150, 0.6, none, 0x5f9100f41b6af888ull},
+        {"saturation -40, exponent 2.5", random(64, 48, 11), -40, 2.5, none, 0x1cbbf0fb4d1f4c38ull},
+        {"dark picture", [] { return Gray(50, 40, 3); }, 80, 0.35, none, 0x812b1f51013f4408ull},
+        {"white picture", [] { return Gray(50, 40, 255); }, 80, 0.35, none, 0xce740bf89b1345beull},
+        {"rectangle selection", photo(131, 97, 12), 80, 0.35, TSelection{20, 10, 99, 70, {}}, 0x81575236c183445eull},
+        {"selection past the picture", photo(131, 97, 13), 80, 0.35, TSelection{-5, 60, 140, 120, {}}, 0x6cacbf911571491full},
+        {"masked selection", photo(131, 97, 14), 80, 0.35, diagonalMask(7, 3, 120, 90), 0x58f5ccdfacd71ac2ull},
+        {"whole picture selected", photo(131, 97, 15), 80, 0.35, TSelection{0, 0, 130, 96, {}}, 0x87a9f055fdfccc62ull},
+        {"gray picture converted first", [] {
+             auto b = photoLike(77, 55, 16);
+             b->ConvertTo(px8g);
+             return b;
+         }, 80, 0.35, none, 0xfa0796b47eac0440ull},
+        {"alpha channel", [] { return RandomImage(70, 50, px24RGB, 17, true); }, 80, 0.35, none, 0xb9350645014c2f9aull},
+    };
+    for (const TEnhanceCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        TPlainHost host(c.make());
+        host.SetSelection(c.selection);
+        TImageProc proc(host);
+        proc.AutoImageEnhance3(c.saturation, c.exponentBase);
+        EXPECT_EQ(pictureHash(*host.CurrentImage()), c.hash) << std::hex << "0x" << pictureHash(*host.CurrentImage());
+    }
 }
