@@ -13,6 +13,8 @@
 #include "imaging/Stream.h"
 #include "support/TestSupport.h"
 #include "TiffTestPictures.h"
+#include "PictureFiles.h"
+#include "TiffYCbCrFiles.h"
 
 namespace {
 
@@ -270,6 +272,52 @@ TEST(TiffInterop, MultiPageFileFromTiffcpReadsEveryPage)
         TImageIO io;
         EXPECT_EQ(maxDifference(magickPixels(multi, false, page), ourPixels(multi, false, page, &io)), 0);
         EXPECT_EQ(io.Params.TiffImageCount, 2);
+    }
+}
+
+// Subsampled YCbCr made in the test, decoded by libtiff's RGBA interface
+// (tiff2rgba; ImageMagick's own YCbCr path gets these files wrong) and by
+// us. With the usual codes the two conversions differ by a unit at most;
+// with a studio-range ReferenceBlackWhite libtiff cuts the scaled codes to
+// integers before converting, which costs it up to three units.
+TEST(TiffInterop, SubsampledYCbCrDecodesAsLibtiffDecodesIt)
+{
+    if (!haveTools()) return;
+    if (!testsupport::haveTool("tiff2rgba")) GTEST_SKIP() << "tiff2rgba is not installed";
+    using namespace ycbcrtest;
+    testsupport::TempDir dir;
+    const double rec709[3] = {0.2126, 0.7152, 0.0722};
+    const double studio[6] = {16, 235, 128, 240, 128, 240};
+    struct Case {
+        const char* name;
+        TFileSpec spec;
+        int tolerance = 1;
+    };
+    Case cases[4];
+    cases[0] = {"strips 2x2 none", {}};
+    cases[0].spec.RowsPerStrip = 6;
+    cases[1] = {"strips 2x1 lzw", {}};
+    cases[1].spec.SubV = 1;
+    cases[1].spec.Compression = 5;
+    cases[1].spec.RowsPerStrip = 5;
+    cases[2] = {"tiles 4x2 deflate", {}};
+    cases[2].spec.SubH = 4;
+    cases[2].spec.Compression = 8;
+    cases[2].spec.TileWidth = cases[2].spec.TileHeight = 16;
+    cases[3] = {"coefficients packbits", {}};
+    cases[3].spec.Compression = 32773;
+    cases[3].spec.RowsPerStrip = 8;
+    cases[3].spec.Luma = rec709;
+    cases[3].spec.BlackWhite = studio;
+    cases[3].tolerance = 3;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Bytes file = buildFile(makeSamples(37, 23, c.spec.SubH, c.spec.SubV), c.spec);
+        const std::string path = dir.file("ycbcr.tif");
+        const std::string rgba = dir.file("rgba.tif");
+        picturefiles::writeBytes(path, file);
+        ASSERT_EQ(runCommand("tiff2rgba -c none " + quoted(path) + " " + quoted(rgba) + " 2>&1"), 0);
+        EXPECT_LE(maxDifference(magickPixels(rgba, false), ourPixels(path, false)), c.tolerance);
     }
 }
 

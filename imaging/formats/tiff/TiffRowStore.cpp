@@ -5,6 +5,8 @@
 #include <cstring>
 
 #include "imaging/PixelConversion.h"
+#include "imaging/formats/tiff/ChannelSwap.h"
+#include "imaging/formats/tiff/TiffYCbCr.h"
 
 namespace tiff {
 
@@ -95,6 +97,10 @@ void TTiffRowStore::storeRgb(uint8_t* bgr, uint8_t* alpha, int count, const uint
     const int p = layout_.Photometric;
     // The common case, 8-bit RGB with or without alpha, without unpacking.
     if (layout_.Bits == 8 && p == 2 && !layout_.Premultiplied) {
+        if (n == 3 && !alpha) {
+            swapRedBlue(src, bgr, size_t(count));
+            return;
+        }
         for (int i = 0; i < count; ++i, src += n, bgr += 3) {
             bgr[0] = src[2];
             bgr[1] = src[1];
@@ -136,7 +142,10 @@ void TTiffRowStore::storeRgb(uint8_t* bgr, uint8_t* alpha, int count, const uint
             break;
         }
         case 6:
-            ycbcrToRgb(scale(s[0]), scale(s[1]), scale(s[2]), &r, &g, &b);
+            if (layout_.YCbCr)
+                layout_.YCbCr->ToRgb(scale(s[0]), scale(s[1]), scale(s[2]), &r, &g, &b);
+            else
+                ycbcrToRgb(scale(s[0]), scale(s[1]), scale(s[2]), &r, &g, &b);
             alphaIndex = 3;
             break;
         case 8: {

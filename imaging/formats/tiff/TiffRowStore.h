@@ -8,6 +8,8 @@
 
 namespace tiff {
 
+class TYCbCrConverter;
+
 // The sample layout of the decoded data.
 struct TSampleLayout {
     int Bits = 8;           // bits per sample: 1, 2, 4, 8 or 16
@@ -17,6 +19,7 @@ struct TSampleLayout {
     bool Alpha = false;     // the sample after the colour samples goes to the alpha channel
     bool Premultiplied = false;  // ExtraSamples 1: colours are multiplied by alpha
     const TRGB* ColorMap = nullptr;  // 256 entries, for photometric 3
+    const TYCbCrConverter* YCbCr = nullptr;  // for photometric 6 (else the usual weights)
 };
 
 // The buffer format for a layout (Native: deliver the file's own format

@@ -15,7 +15,9 @@
 #include "imaging/Stream.h"
 #include "imaging/exif/Exif.h"
 #include "imaging/formats/tiff/CcittFax.h"
+#include "imaging/formats/tiff/ChannelSwap.h"
 #include "imaging/formats/tiff/PackBits.h"
+#include "imaging/formats/tiff/TiffDeflateWriter.h"
 #include "imaging/formats/tiff/TiffDirWriter.h"
 #include "imaging/formats/tiff/TiffDirectory.h"
 #include "imaging/formats/tiff/TiffJpeg.h"
@@ -277,11 +279,7 @@ void TTiffEncoder::buildRow(int y, uint8_t* row)
         break;
     }
     if (!l_.Alpha) {
-        for (int x = 0; x < w; ++x) {
-            row[3 * x] = bgr[3 * x + 2];
-            row[3 * x + 1] = bgr[3 * x + 1];
-            row[3 * x + 2] = bgr[3 * x];
-        }
+        swapRedBlue(bgr, row, size_t(w));
         return;
     }
     // ExtraSamples 1 (associated alpha): colours are stored multiplied by alpha.
@@ -356,35 +354,20 @@ bool TTiffEncoder::writeDeflate(TTiffDirWriter& dir)
 {
     const int h = pic_->Height();
     static const int levels[] = {Z_BEST_SPEED, Z_DEFAULT_COMPRESSION, Z_BEST_COMPRESSION};
-    z_stream z{};
-    if (deflateInit(&z, levels[std::min<int>(p_.TiffZipLevel, 2)]) != Z_OK) return false;
-    std::unique_ptr<z_stream, int (*)(z_stream*)> guard(&z, deflateEnd);
     uint32_t offset = 0;
     if (!offsetNow(&offset)) return false;
-    std::vector<uint8_t> row(rowBytes_);
-    std::vector<uint8_t> chunk(1 << 17);
+    TDeflateRowsJob job;
+    job.Rows = h;
+    job.RowBytes = rowBytes_;
+    job.Level = levels[std::min<int>(p_.TiffZipLevel, 2)];
+    job.BuildRow = [&](int y, uint8_t* row) {
+        buildRow(y, row);
+        if (options_.Progress) options_.Progress(y + 1, h);
+    };
+    job.Write = [&](const uint8_t* data, size_t size) { return out_.WriteExact(data, size); };
+    job.Aborting = [&] { return aborting(); };
     uint64_t written = 0;
-    for (int y = 0; y <= h; ++y) {
-        if (aborting()) return false;
-        const bool last = y == h;
-        if (!last) {
-            buildRow(y, row.data());
-            z.next_in = row.data();
-            z.avail_in = uInt(rowBytes_);
-        }
-        int rc = Z_OK;
-        do {
-            z.next_out = chunk.data();
-            z.avail_out = uInt(chunk.size());
-            rc = deflate(&z, last ? Z_FINISH : Z_NO_FLUSH);
-            if (rc == Z_STREAM_ERROR) return false;
-            const size_t n = chunk.size() - z.avail_out;
-            if (!out_.WriteExact(chunk.data(), n)) return false;
-            written += n;
-        } while (z.avail_out == 0 || (last && rc != Z_STREAM_END));
-        if (!last && options_.Progress) options_.Progress(y + 1, h);
-    }
-    if (written > UINT32_MAX) return false;
+    if (!DeflateRows(job, &written) || written > UINT32_MAX) return false;
     dir.AddLong(tagRowsPerStrip, {uint32_t(h)});
     dir.AddLong(tagStripOffsets, {offset});
     dir.AddLong(tagStripByteCounts, {uint32_t(written)});
