@@ -5,7 +5,9 @@
 # read the same input (written by tiffcp with that compression) and write the
 # same compression; LZW is compared with libtiff's horizontal predictor on,
 # since our LZW writer uses it for RGB pictures. The two sides run
-# alternately ROUNDS times (default 5); medians are compared.
+# alternately ROUNDS times (default 7); medians of wall and CPU time (user +
+# system, millisecond resolution) are compared. The start-up of tessaron-cli
+# (`--help`), part of every wall time, is measured on its own.
 #
 # BUILD_DIR=dir builds tessaron-cli there (default build-bench).
 set -euo pipefail
@@ -14,7 +16,7 @@ cd "$here"
 source scripts/deps.sh
 ensure_packages "${BUILD_PACKAGES[@]}" "${BENCH_PACKAGES[@]}"
 
-rounds="${ROUNDS:-5}"
+rounds="${ROUNDS:-7}"
 build="${BUILD_DIR:-build-bench}"
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTESSARON_GUI=OFF -DTESSARON_TESTS=OFF >/dev/null
 cmake --build "$build" --target tessaron-cli >/dev/null
@@ -28,7 +30,8 @@ trap 'rm -rf "$work"' EXIT
 median() { printf '%s\n' "$@" | sort -g | awk '{a[NR] = $1} END {print (NR % 2) ? a[(NR + 1) / 2] : (a[NR / 2] + a[NR / 2 + 1]) / 2}'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", (b > 0) ? a / b : 0}'; }
 timed() {
-  /usr/bin/time -f '%e %U %S' -o "$work/time.txt" "$@" >/dev/null
+  local TIMEFORMAT='%3R %3U %3S'
+  { time "$@" >/dev/null 2>&1; } 2>"$work/time.txt"
   awk '{printf "%.3f %.3f", $1, $2 + $3}' "$work/time.txt"
 }
 
@@ -37,6 +40,12 @@ timed() {
 
 echo "== TIFF read + write, 4000x3000 RGB, $rounds rounds, $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
 echo "medians in seconds, wall (cpu); ratio = ours wall / tiffcp wall (target <= 1.30)"
+sw=() sc=()
+for ((i = 0; i < rounds; i++)); do
+  read -r w c <<<"$(timed "$cli" --help)"
+  sw+=("$w") sc+=("$c")
+done
+printf 'start-up tessaron-cli --help %6.3f (%5.3f)\n' "$(median "${sw[@]}")" "$(median "${sc[@]}")"
 for pair in "none none none" "lzw lzw:2 lzw" "deflate zip deflate"; do
   read -r name theirs ours <<<"$pair"
   tiffcp -c "$theirs" "$work/photo.tif" "$work/in_$name.tif"
@@ -48,8 +57,9 @@ for pair in "none none none" "lzw lzw:2 lzw" "deflate zip deflate"; do
     ow+=("$w") oc+=("$c")
   done
   mo=$(median "${ow[@]}") mt=$(median "${tw[@]}")
-  printf '%-8s tiffcp -c %-5s %6.2f (%5.2f) [%s]\n' "$name" "$theirs" "$mt" "$(median "${tc[@]}")" "${tw[*]}"
-  printf '%-8s tessaron        %6.2f (%5.2f) [%s]  ratio %s  sizes %s / %s bytes\n' "" "$mo" \
-    "$(median "${oc[@]}")" "${ow[*]}" "$(ratio "$mo" "$mt")" "$(stat -c %s "$work/ours.tif")" \
+  printf '%-8s tiffcp -c %-5s %6.3f (%5.3f) [%s]\n' "$name" "$theirs" "$mt" "$(median "${tc[@]}")" "${tw[*]}"
+  printf '%-8s tessaron        %6.3f (%5.3f) [%s]  ratio %s (cpu %s)  sizes %s / %s bytes\n' "" "$mo" \
+    "$(median "${oc[@]}")" "${ow[*]}" "$(ratio "$mo" "$mt")" "$(ratio "$(median "${oc[@]}")" "$(median "${tc[@]}")")" \
+    "$(stat -c %s "$work/ours.tif")" \
     "$(stat -c %s "$work/theirs.tif")"
 done

@@ -7,6 +7,7 @@
 #include "imaging/ImageBuffer.h"
 #include "imaging/ImageParams.h"
 #include "imaging/ImagingSettings.h"
+#include "imaging/formats/tiff/PictureMemoryHint.h"
 #include "imaging/formats/tiff/TiffDirectory.h"
 #include "imaging/formats/tiff/TiffJpeg.h"
 #include "imaging/formats/tiff/TiffLzw.h"
@@ -204,6 +205,7 @@ bool TPictureDecoder::setUp()
 
     const TPixelFormat format = ChooseTiffPixelFormat(bits_, n, photometric, p_.NativePixelFormat);
     if (!buffer_.Allocate(w, h, format)) return false;
+    AdviseFilledAtOnce(buffer_);
     if (format == px8p) buffer_.SetPalette(p_.ColorMap.data(), 256);
     if (layout_.Alpha && (format == px24RGB || format == pxRGB48)) {
         alpha_ = buffer_.Alpha();
