@@ -11,10 +11,23 @@
 //
 // Arithmetic is double precision; samples are stored as float between the
 // forward and the backward pass and between the row and the column pass.
-// The recursion state of every pass is kept in double. Both the scalar line
-// filter and the column-block filter follow exactly these steps, so they
-// give the same bits.
+// The recursion state of every pass is kept in double. The scalar line
+// filter and the side-by-side filter (many lines at once, one sample of
+// each per step, which vectorises) follow exactly these steps in the same
+// order, so they give the same bits.
 #include <cstddef>
+#include <cstdint>
+
+// Hot loops that the compiler vectorises are built twice, for AVX2 and for
+// the baseline, and the loader picks one at start-up. AVX2 alone brings no
+// fused multiply-add, so both builds round every operation the same way and
+// give the same bits. TESSARON_NO_VECTOR_CLONES builds the baseline only
+// (to check that it gives the same bytes on a machine with AVX2).
+#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && !defined(TESSARON_NO_VECTOR_CLONES)
+#define TESSARON_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
+#else
+#define TESSARON_VECTOR_CLONES
+#endif
 
 namespace ops {
 
@@ -22,10 +35,10 @@ class TRecursiveGaussian {
 public:
     explicit TRecursiveGaussian(double sigma);
 
-    double A1() const { return a1_; }
-    double A2() const { return a2_; }
-    double A3() const { return a3_; }
-    double G() const { return g_; }
+    double A1() const { return c_.a1; }
+    double A2() const { return c_.a2; }
+    double A3() const { return c_.a3; }
+    double G() const { return c_.g; }
 
     // One line of `count` samples `stride` floats apart, in place; `offset`
     // is added to every output value (the recursion runs without it).
@@ -37,18 +50,23 @@ public:
     void FilterColumns(float* plane, int height, std::ptrdiff_t rowStride, int x0, int x1, float offset = 0.0f) const;
 
     // The whole plane: every row, then every column, `offset` added by the
-    // column pass. Rows and column blocks are split into bands across threads
-    // (see Parallel.h); the result does not depend on the number of bands.
-    void BlurPlane(float* plane, int width, int height, float offset = 0.0f) const;
+    // column pass. `source` and `target` are width x height with contiguous
+    // rows; they may be the same plane. Row groups and column blocks are
+    // split into bands across threads (see Parallel.h); the result does not
+    // depend on the number of bands.
+    void BlurPlane(const float* source, float* target, int width, int height, float offset = 0.0f) const;
+    void BlurPlane(float* plane, int width, int height, float offset = 0.0f) const
+    {
+        BlurPlane(plane, plane, width, height, offset);
+    }
+
+    struct TCoefficients {
+        double a1 = 0, a2 = 0, a3 = 0, g = 1;
+        double m[3][3] = {};  // Triggs-Sdika matrix
+    };
 
 private:
-    // Backward start values y[N-1], y[N], y[N+1] (before the g^2 scale is
-    // applied they are those of the unscaled backward filter) from the last
-    // input value and the last three forward values.
-    void startBackward(double lastInput, double w0, double w1, double w2, double out[3]) const;
-
-    double a1_ = 0, a2_ = 0, a3_ = 0, g_ = 1;
-    double m_[3][3] = {};
+    TCoefficients c_;
 };
 
 }  // namespace ops
