@@ -24,6 +24,7 @@
 #include "platform/ErrorReport.h"
 #include "platform/FileErrors.h"
 #include "platform/ModalRunner.h"
+#include "platform/MultiImageView.h"
 #include "platform/PageControl.h"
 #include "platform/ProgramFolder.h"
 #include "platform/Shell.h"
@@ -77,6 +78,7 @@ void TForm1::buildTabs() {
     BrowsePage = new TBrowsePage;
     EditPage = new TEditPage;
     BatchPage = new TBatchPage;
+    BrowsePage->setPhotoRecord(EditPage->PicIO.get());
     MTabs->addTab(BrowsePage, browseTabIcon(), captions::BrowseTab);
     MTabs->addTab(EditPage, editTabIcon(), captions::EditTab);
     MTabs->addTab(BatchPage, batchTabIcon(), captions::BatchTab);
@@ -129,11 +131,13 @@ void TForm1::FormActivate() {
     keepOuterSize();
     // Without its frame picture the look "Современный" draws bare
     // thumbnails; the tabs are still made ready.
+    BrowsePage->PrepareThumbGrid();
     try {
         loadFramePicture();
     } catch (const std::exception& error) {
         reportException(error);
     }
+    BrowsePage->ThumbGrid->SetBeforeImageDraw(nullptr);
     EditPage->PrepareLists();
     BatchPage->PrepareLists();
     BrowsePage->PreparePhotoData();
@@ -155,7 +159,10 @@ void TForm1::loadFramePicture() {
     const QString path = programFolder() + "thumb.dat";
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) throw cannotOpenFile(path, file.errorString());
-    ThumbFrameData = file.readAll();
+    const TThumbFrames frames = DecodeThumbFrames(file.readAll());
+    ThumbFrame = frames.normal;
+    ThumbFrameSelected = frames.selected;
+    BrowsePage->SetThumbFrames(frames);
 }
 
 void TForm1::FormClose() {

@@ -2,7 +2,7 @@
 // The main window: the three tabs, the main menu and the status line. Each
 // tab's controls and handlers live in its page; the window keeps what the
 // pages share and calls across them.
-#include <QByteArray>
+#include <QImage>
 #include <QMainWindow>
 #include <QString>
 
@@ -46,9 +46,10 @@ public:
     TAbata* Abata = nullptr;
     void attachDialogs(TOpenDir* openDir, TBatList* batList, TVisualJPEG* visualJpeg, TAbata* abata);
 
-    // The frame picture of the look "Современный", as read from thumb.dat at
-    // the first activation (empty when it could not be read).
-    QByteArray ThumbFrameData;
+    // The frame pictures of the look "Современный", read from thumb.dat at
+    // the first activation (null when it could not be read as a picture).
+    QImage ThumbFrame;
+    QImage ThumbFrameSelected;
 
     // Life cycle of the window.
     void FormCreate();

@@ -23,6 +23,7 @@
 #include "platform/Controls.h"
 #include "platform/ErrorReport.h"
 #include "platform/FolderTree.h"
+#include "platform/MultiImageView.h"
 #include "platform/Panel.h"
 
 namespace tessaron {
@@ -56,8 +57,7 @@ TBrowsePage::TBrowsePage(QWidget* parent) : QWidget(parent) {
     Panel2 = new TPanel("Panel2");
     auto* centre = new QVBoxLayout(Panel2);
     centre->setContentsMargins(0, 0, 0, 0);
-    // The thumbnail grid takes this place.
-    ThumbGrid = named(sunkenArea(), "ThumbGrid");
+    ThumbGrid = named(new TMultiImageView, "ThumbGrid");
     centre->addWidget(ThumbGrid);
 
     PaneSplitter = named(new QSplitter(Qt::Horizontal), "PaneSplitter");
@@ -80,6 +80,15 @@ TBrowsePage::TBrowsePage(QWidget* parent) : QWidget(parent) {
     connect(Styler, &QComboBox::currentIndexChanged, this, guarded([this](int) { StylerChange(); }));
     connect(Sizer, &QComboBox::currentIndexChanged, this, guarded([this](int) { StylerChange(); }));
     connect(ShowTexta, &QCheckBox::clicked, this, guarded([this](bool) { StylerChange(); }));
+    connect(this, &TBrowsePage::gridRequested, this, guarded([this](const QString& folder) { FillGrid(folder); }));
+    connect(ThumbGrid, &TMultiImageView::itemDoubleClicked, this, guarded([this](int) { OpenPhotoClick(); }));
+    connect(ThumbGrid, &TMultiImageView::selectionChanged, this, guarded([this](int current) {
+        if (current >= 0) ThumbGridImageSelect(current);
+    }));
+    connect(OpenPhoto, &QPushButton::clicked, this, guarded([this](bool) { OpenPhotoClick(); }));
+    connect(AddBatch, &QPushButton::clicked, this, guarded([this](bool) { AddBatchClick(); }));
+    connect(AddCom, &QPushButton::clicked, this, guarded([this](bool) { AddComClick(); }));
+    connect(ClearCom, &QPushButton::clicked, this, guarded([this](bool) { ClearComClick(); }));
 }
 
 void TBrowsePage::buildLeftPane() {
@@ -250,16 +259,6 @@ void TBrowsePage::PreparePhotoData() {
     PhotoData->setCurrentCell(-1, -1);
     PhotoData->setEnabled(false);
 }
-
-void TBrowsePage::ApplyThumbnailOptions() {
-    // The grid's cell size, style and captions follow the same three choices
-    // once the grid is in place; the caption switch is only meaningful
-    // while the look has no frame picture.
-    const bool framed = Styler->currentIndex() == 2;
-    ShowTexta->setEnabled(!framed);
-}
-
-void TBrowsePage::StylerChange() { ApplyThumbnailOptions(); }
 
 void TBrowsePage::selectItem(QComboBox* list, int index) {
     // Restoring a choice is not the user changing it: the change handler

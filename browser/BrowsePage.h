@@ -2,7 +2,14 @@
 // The browse tab: the folder pane on the left (tree, favourites), the
 // thumbnail grid in the centre and the photo pane on the right (thumbnail
 // options, description, file data, the two buttons under them).
+#include <QImage>
 #include <QWidget>
+#include <vector>
+
+#include "browser/ThumbFrames.h"
+
+class TImageIO;
+class QPainter;
 
 class QCheckBox;
 class QComboBox;
@@ -18,6 +25,7 @@ class QTableWidget;
 namespace tessaron {
 
 class TFolderTree;
+class TMultiImageView;
 class TPanel;
 
 class TBrowsePage : public QWidget {
@@ -39,7 +47,7 @@ public:
     QSplitter* PaneSplitter;    // between the left pane and the centre
     // Centre.
     TPanel* Panel2;
-    QWidget* ThumbGrid;
+    TMultiImageView* ThumbGrid;
     // Right pane.
     TPanel* Panel1;
     QGroupBox* OutputBox;
@@ -67,6 +75,26 @@ public:
     // Brings the grid's look in line with the three thumbnail options.
     void ApplyThumbnailOptions();
     void StylerChange();
+    // The grid's settings of the first activation.
+    void PrepareThumbGrid();
+    // The frame pictures of the look "Современный" (first activation); the
+    // grid's cells take the frame's size until the size choice is applied.
+    void SetThumbFrames(const TThumbFrames& frames);
+    const TThumbFrames& thumbFrames() const { return frames_; }
+    // Paints a cell's frame and puts the thumbnail into its photo window
+    // (attached while the look is "Современный").
+    void ThumbGridBeforeImageDrawEx(int index, QPainter& painter, const QRect& cell, QRect& thumbRect);
+    // Empties the grid and fills it from `folder` (nothing for empty text).
+    void FillGrid(const QString& folder);
+    void OpenPhotoClick();
+    void AddBatchClick();
+
+    // Photo information and description (PhotoInfo.cpp). The record the
+    // photo's data are read into belongs to the editor view.
+    void setPhotoRecord(TImageIO* io) { photoIO_ = io; }
+    void ThumbGridImageSelect(int index);
+    void AddComClick();
+    void ClearComClick();
 
     // Selects an item of Styler or Sizer; an index outside the list leaves
     // the list showing no item.
@@ -87,6 +115,10 @@ signals:
     // The thumbnail grid is to be cleared and, unless the folder is empty
     // text, filled from that folder.
     void gridRequested(const QString& folder);
+    // The selected entry is to be opened in the editor.
+    void openPhotoRequested(int index);
+    // These entries, in selection order, are to be added to the batch list.
+    void addToBatchRequested(const std::vector<int>& entries);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -96,7 +128,13 @@ private:
     void buildRightPane();
     void addFavorite(const QString& caption);
 
+    void showPhotoValue(int row, const QString& text);
+
     QMenu* favPopup_ = nullptr;
+    TThumbFrames frames_;
+    TImageIO* photoIO_ = nullptr;
+    // Counts selections, so a read interrupted by a newer one gives way.
+    unsigned selectionSerial_ = 0;
 };
 
 }  // namespace tessaron

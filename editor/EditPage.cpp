@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "editor/ResampleFilterNames.h"
+#include "imaging/ImageIO.h"
 #include "platform/ApplicationEvents.h"
 #include "platform/Controls.h"
 #include "platform/Panel.h"
@@ -30,7 +31,7 @@ QWidget* viewPlaceholder(const char* name) {
 
 }  // namespace
 
-TEditPage::TEditPage(QWidget* parent) : QWidget(parent) {
+TEditPage::TEditPage(QWidget* parent) : QWidget(parent), PicIO(std::make_unique<TImageIO>()) {
     setObjectName("EditPage");
 
     Pic = viewPlaceholder("Pic");
@@ -84,6 +85,8 @@ TEditPage::TEditPage(QWidget* parent) : QWidget(parent) {
 }
 
 int TEditPage::editPanelHeight() const { return EditPanel->maximumHeight(); }
+
+TEditPage::~TEditPage() = default;
 
 void TEditPage::setEditPanelHeight(int height) { EditPanel->setFixedHeight(std::max(0, height)); }
 

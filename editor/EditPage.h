@@ -2,6 +2,9 @@
 // The edit tab: the editor view with the edit panel under it and the right
 // column with the navigator, the size group and the (hidden) crop group.
 #include <QWidget>
+#include <memory>
+
+class TImageIO;
 
 class QComboBox;
 class QGroupBox;
@@ -15,8 +18,13 @@ class TEditPage : public QWidget {
     Q_OBJECT
 public:
     explicit TEditPage(QWidget* parent = nullptr);
+    ~TEditPage() override;
 
     QWidget* Pic;         // editor view
+    // The editor view's reading and writing object. Its parameters record
+    // describes the picture the editor shows, and the browser reads a
+    // selected photo's data into the same record.
+    std::unique_ptr<TImageIO> PicIO;
     TPanel* EditPanel;    // effects gallery and undo/redo, under the view
     TPanel* Panel10;      // header row of the edit panel
     TPanel* Panel6;       // right column

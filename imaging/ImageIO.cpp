@@ -90,6 +90,11 @@ void TImageIO::Progress(int64_t done, int64_t total)
 
 bool TImageIO::runReader(TFormatReader reader, TStream& stream, int formatId)
 {
+    // A read of a format that carries camera data replaces them all: a file
+    // without EXIF, or without some of its tags, must not show what the
+    // previous file had.
+    if (formatId == ffJPEG || formatId == ffTIFF || formatId == ffRAW)
+        static_cast<TExifParams&>(Params).SetDefaults();
     bool ok = false;
     try {
         ok = reader(*this, stream);
@@ -233,6 +238,9 @@ bool TImageIO::ReadParamsFromFile(const std::string& fileName)
 {
     beginWork();
     Params.FileName = fileName;
+    // Whatever the file turns out to be, and even when it can't be read,
+    // the camera data of the file read before are not its data.
+    static_cast<TExifParams&>(Params).SetDefaults();
     bool ok = false;
     try {
         int id = DetectFileFormat(fileName, true);

@@ -336,8 +336,16 @@ void TMultiImageView::updateScrollRange()
     horizontalScrollBar()->setSingleStep(step.width());
 }
 
+void TMultiImageView::EndUpdate()
+{
+    if (updateDepth_ > 0 && --updateDepth_ == 0)
+        changed();
+}
+
 void TMultiImageView::changed()
 {
+    if (updateDepth_ > 0)
+        return;
     updateScrollRange();
     viewport()->update();
 }

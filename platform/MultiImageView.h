@@ -47,6 +47,10 @@ public:
     int InsertEntry(int index, const QString& path, const QString& caption);
     void RemoveEntry(int index);
     void Clear();
+    // Between these two, adding and removing entries does not update the
+    // scroll range or repaint; EndUpdate does both once. They nest.
+    void BeginUpdate() { ++updateDepth_; }
+    void EndUpdate();
     int Count() const { return int(entries_.size()); }
     QString Path(int index) const;
     QString Caption(int index) const;
@@ -177,6 +181,7 @@ private:
     int anchor_ = -1;
 
     TBeforeImageDraw beforeImageDraw_;
+    int updateDepth_ = 0;
     std::unique_ptr<TThumbnailLoader> loader_;
 };
 

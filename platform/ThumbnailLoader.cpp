@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "imaging/ImageIO.h"
+#include "platform/ImageBridge.h"
 #include "imaging/ops/Resample.h"
 
 namespace tessaron {
@@ -19,30 +20,6 @@ QSize FitInside(QSize picture, QSize box)
 
 namespace {
 
-// The buffer's rows as a QImage of its own (the buffer is 24-bit by now).
-// A picture with see-through parts keeps them: its thumbnail carries the
-// alpha channel; an opaque one stays at three bytes a pixel.
-QImage toQImage(TImageBuffer& buffer)
-{
-    const TImageBuffer* alpha = buffer.ExistingAlpha();
-    const bool translucent = alpha && !alpha->FullyOpaque() && alpha->Width() == buffer.Width() &&
-                             alpha->Height() == buffer.Height();
-    const TDeviceBitmap bits = buffer.DeviceBitmap();
-    if (!bits.bits || bits.format != px24RGB)
-        return {};
-    const QImage rows(bits.bits, bits.width, bits.height, bits.stride, QImage::Format_BGR888);
-    if (!translucent)
-        return rows.copy();
-    QImage image = rows.convertToFormat(QImage::Format_ARGB32);
-    for (int y = 0; y < image.height(); ++y) {
-        const uint8_t* a = alpha->RowPointer(y);
-        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < image.width(); ++x)
-            line[x] = qRgba(qRed(line[x]), qGreen(line[x]), qBlue(line[x]), a[x]);
-    }
-    return image;
-}
-
 QImage scaledThumbnail(TImageBuffer& picture, QSize target)
 {
     if (picture.PixelFormat() != px24RGB && !picture.ConvertTo(px24RGB))
@@ -51,13 +28,13 @@ QImage scaledThumbnail(TImageBuffer& picture, QSize target)
     if (size.isEmpty())
         return {};
     if (size == QSize(picture.Width(), picture.Height()))
-        return toQImage(picture);
+        return ToQImage(picture);
     TImageBuffer small;
     if (!ops::ResampleInto(picture, small, size.width(), size.height(), rfFastLinear))
         return {};
     if (small.PixelFormat() != px24RGB && !small.ConvertTo(px24RGB))
         return {};
-    return toQImage(small);
+    return ToQImage(small);
 }
 
 }  // namespace

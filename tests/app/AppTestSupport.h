@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <ostream>
 #include <string>
 
 #include "platform/MessageSink.h"
@@ -13,6 +14,9 @@
 #include "platform/ProgramFolder.h"
 #include "platform/Shell.h"
 #include "support/TestSupport.h"
+
+// Readable QString values in test failure messages.
+inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
 
 namespace apptest {
 

@@ -29,6 +29,7 @@
 #include "browser/BrowsePage.h"
 #include "editor/EditPage.h"
 #include "platform/ApplicationEvents.h"
+#include "platform/MultiImageView.h"
 #include "platform/PageControl.h"
 #include "platform/Panel.h"
 #include "platform/StatusLine.h"
@@ -242,7 +243,7 @@ TEST_F(MainWindow, FirstActivationPreparesTheTabsOnce) {
     form->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
     ASSERT_TRUE(form->prepared());
-    EXPECT_EQ(form->ThumbFrameData, QByteArray("frame picture bytes"));
+    EXPECT_TRUE(form->ThumbFrame.isNull());  // not a PNG picture: no frame
     EXPECT_EQ(form->EditPage->Mera->currentText(), "Точки - pixels");
     EXPECT_EQ(form->EditPage->Props->currentText(), "Свободные");
     EXPECT_EQ(form->EditPage->FilterKind->currentText(), "Резкость");
@@ -279,7 +280,7 @@ TEST_F(MainWindow, MissingFramePictureIsReportedAndTheRestIsStillPrepared) {
     ASSERT_EQ(desktop.sink.errors.size(), 1);
     const QString path = desktop.programDir() + "thumb.dat";
     EXPECT_EQ(desktop.sink.errors[0], "Cannot open file \"" + path + "\". No such file or directory");
-    EXPECT_TRUE(form->ThumbFrameData.isEmpty());
+    EXPECT_TRUE(form->ThumbFrame.isNull());
     EXPECT_EQ(form->BatchPage->BatchFormat->currentIndex(), 1);
     EXPECT_EQ(form->BrowsePage->PhotoData->item(0, 0)->text(), "Название");
 }

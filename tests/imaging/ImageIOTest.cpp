@@ -155,6 +155,48 @@ TEST(ImageIO, ReadParamsUsesTheStrictRuleAndKeepsThePicture)
     EXPECT_EQ(probe.Params.FileType, ffNone);
 }
 
+TEST(ImageIO, EachReadReplacesTheCameraDataOfTheFileBefore)
+{
+    testsupport::TempDir dir;
+    auto save = [&](const char* name, bool exif, const char* make) {
+        TImageIO io;
+        fillPicture(io, 8, 6);
+        io.Params.ExifPresent = exif;
+        io.Params.Make = make;
+        io.Params.FNumber = exif ? 4 : 0;
+        ASSERT_TRUE(io.SaveToFile(dir.file(name)));
+    };
+    save("camera.jpg", true, "Maker");
+    save("nomake.jpg", true, "");
+    save("plain.jpg", false, "");
+    save("plain.png", false, "");
+    struct Case {
+        const char* file;
+        bool exif;
+        bool load;  // also through a full load (which keeps them for PNG)
+    };
+    // Each read follows a read of the photo with full camera data.
+    const Case cases[] = {{"plain.jpg", false, true}, {"nomake.jpg", true, true}, {"plain.png", false, false},
+                          {"missing.jpg", false, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        for (bool paramsOnly : {true, false}) {
+            if (!paramsOnly && !c.load)
+                continue;
+            TImageIO io;
+            ASSERT_TRUE(io.ReadParamsFromFile(dir.file("camera.jpg")));
+            ASSERT_EQ(io.Params.Make, "Maker");
+            if (paramsOnly)
+                io.ReadParamsFromFile(dir.file(c.file));
+            else
+                ASSERT_TRUE(io.LoadFromFile(dir.file(c.file)));
+            EXPECT_EQ(io.Params.ExifPresent, c.exif);
+            EXPECT_EQ(io.Params.Make, "");
+            EXPECT_EQ(io.Params.FNumber, c.exif ? 4 : 0);
+        }
+    }
+}
+
 TEST(ImageIO, BorrowedBufferAndMissingBuffer)
 {
     TImageBuffer picture(3, 3, px24RGB);
