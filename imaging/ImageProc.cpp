@@ -94,6 +94,7 @@ ops::TRowReport TImageProc::RowReporter(int rows)
 
 void TImageProc::FinishOperation()
 {
+    settleSnapshot();
     host_.ImageChanged();
     lastProgress_ = -1;
     Progress(100);
@@ -133,6 +134,12 @@ TImageProc::TOperation TImageProc::BeginOperation(const std::string& caption,
     const int y1 = std::min(selection.Bottom, image->Height() - 1);
     if (x0 > x1 || y0 > y1) {
         FinishOperation();  // the selection covers no pixel of the picture
+        return op;
+    }
+    if (x0 == 0 && y0 == 0 && x1 == image->Width() - 1 && y1 == image->Height() - 1 && selection.IsRectangle()) {
+        // Every pixel is selected: a working copy would be written back
+        // whole, so the operation may as well work on the picture itself.
+        op.Run = true;
         return op;
     }
     auto copy = std::make_unique<TImageBuffer>(x1 - x0 + 1, y1 - y0 + 1, image->PixelFormat());
@@ -208,11 +215,42 @@ void TImageProc::EndOperation(TOperation& op)
 
 TImageBuffer* TImageProc::beginWholeImage(const std::string& caption)
 {
+    TImageBuffer* image = beginReplacingImage(caption);
+    settleSnapshot();
+    return image;
+}
+
+TImageBuffer* TImageProc::beginReplacingImage(const std::string& caption)
+{
     lastProgress_ = -1;
+    pendingUndo_.reset();
     TImageBuffer* image = host_.CurrentImage();
     if (!image || image->IsEmpty())
         return nullptr;
-    if (AutoUndo)
-        SaveUndoSnapshot(caption);
+    if (AutoUndo && image->Width() >= 2 && image->Height() >= 2) {
+        // As in SaveUndoSnapshot the old entry goes first; the picture itself
+        // will stand in for the copy, so it is held only once.
+        undo_.reset();
+        pendingUndo_ = std::make_unique<std::string>(caption);
+    }
     return image;
+}
+
+void TImageProc::replaceImage(std::unique_ptr<TImageBuffer> result)
+{
+    std::unique_ptr<TImageBuffer> old = host_.ReplaceCurrentImage(std::move(result));
+    if (!pendingUndo_)
+        return;
+    if (old && !old->IsEmpty())
+        undo_ = std::make_unique<TSnapshot>(TSnapshot{std::move(*pendingUndo_), std::move(old)});
+    pendingUndo_.reset();
+}
+
+void TImageProc::settleSnapshot()
+{
+    if (!pendingUndo_)
+        return;
+    const std::string caption = std::move(*pendingUndo_);
+    pendingUndo_.reset();
+    SaveUndoSnapshot(caption);
 }

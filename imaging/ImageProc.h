@@ -174,6 +174,15 @@ private:
     // Shared start of the whole-picture operations: snapshot, then the picture
     // (nullptr when there is none).
     TImageBuffer* beginWholeImage(const std::string& caption);
+    // The same for operations that build their result as a new picture and
+    // hand it to replaceImage: the snapshot is not copied; the picture that
+    // replaceImage takes out becomes the undo entry as it is. Until then the
+    // picture must not change in place (settleSnapshot first), and an
+    // operation that ends without replacing gets its copy in FinishOperation.
+    TImageBuffer* beginReplacingImage(const std::string& caption);
+    void replaceImage(std::unique_ptr<TImageBuffer> result);
+    // Takes a deferred snapshot now, as a copy of the unchanged picture.
+    void settleSnapshot();
     void rotateFree(TImageBuffer& image, double degrees, bool smooth, TColor background);
 
     struct TSnapshot {
@@ -184,5 +193,7 @@ private:
     TProcHost& host_;
     std::unique_ptr<TSnapshot> undo_;
     std::unique_ptr<TSnapshot> redo_;
+    // Caption of the snapshot deferred by beginReplacingImage.
+    std::unique_ptr<std::string> pendingUndo_;
     int lastProgress_ = -1;
 };

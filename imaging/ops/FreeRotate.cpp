@@ -12,6 +12,11 @@
 // background. Every row is computed on its own from its index, so bands of
 // rows on several threads give the same bytes. File-backed pictures, whose
 // rows cannot be reached at random, are left as they are.
+//
+// The turned picture is written straight into the result buffer, and the
+// picture it replaces becomes the undo entry without a copy (see
+// beginReplacingImage): with a redo entry held, the peak is the picture, the
+// redo entry and the result, 3.6 x the picture at 17.5 degrees.
 #include "imaging/ImageProc.h"
 #include "imaging/ops/ColorModels.h"
 
@@ -114,8 +119,11 @@ void TImageProc::rotateFree(TImageBuffer& image, double degrees, bool smooth, TC
 {
     if (!ops::RowsShareable(image))
         return;
-    if (image.PixelFormat() != px24RGB && !image.ConvertTo(px24RGB))
-        return;
+    if (image.PixelFormat() != px24RGB) {
+        settleSnapshot();  // the conversion changes the picture in place
+        if (!image.ConvertTo(px24RGB))
+            return;
+    }
     TRotation r{};
     const double radians = degrees * std::numbers::pi / 180.0;
     r.cosA = std::cos(radians);
@@ -145,5 +153,5 @@ void TImageProc::rotateFree(TImageBuffer& image, double degrees, bool smooth, TC
         rotateBuffer<1>(*alpha, *outAlpha, r, smooth, opaque, ops::TRowReport());
         outAlpha->SetFullyOpaque(alpha->FullyOpaque());
     }
-    host_.ReplaceCurrentImage(std::move(out));
+    replaceImage(std::move(out));
 }

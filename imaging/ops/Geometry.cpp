@@ -286,11 +286,6 @@ void TImageProc::Rotate(double angle, bool smooth, int smoothMode, int64_t backg
     (void)smoothMode;  // one smoothing method serves all modes
     if (angle == 0 || !std::isfinite(angle))
         return;
-    TImageBuffer* image = beginWholeImage(rotateCaption(angle));
-    if (!image)
-        return;
-    const TColor bg = background < 0 ? host_.BackgroundColor() : TColor(background & 0xFFFFFF);
-
     // Thousandths of a degree within a full turn; whole quarter turns first,
     // leaving at most 45 degrees either way.
     int64_t milli = std::llround(std::fmod(angle, 360.0) * 1000.0) % 360000;
@@ -305,6 +300,13 @@ void TImageProc::Rotate(double angle, bool smooth, int smoothMode, int64_t backg
     }
     quarters = ((quarters % 4) + 4) % 4;
 
+    // Turns that build a new picture keep the one they replace as the undo
+    // entry instead of copying it first; the half turn works in place.
+    TImageBuffer* image = quarters == 2 ? beginWholeImage(rotateCaption(angle)) : beginReplacingImage(rotateCaption(angle));
+    if (!image)
+        return;
+    const TColor bg = background < 0 ? host_.BackgroundColor() : TColor(background & 0xFFFFFF);
+
     const ops::TRowReport report = RowReporter(quarters == 2 ? (image->Height() + 1) / 2 : image->Width());
     if (quarters == 2) {
         withAlpha(*image, [](TImageBuffer& b, const ops::TRowReport& r) { swapRowPairs(b, true, r); }, report);
@@ -314,7 +316,7 @@ void TImageProc::Rotate(double angle, bool smooth, int smoothMode, int64_t backg
             FinishOperation();
             return;
         }
-        host_.ReplaceCurrentImage(std::move(turned));
+        replaceImage(std::move(turned));
         image = host_.CurrentImage();
     }
     if (milli != 0 && image)

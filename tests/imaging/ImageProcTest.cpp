@@ -171,6 +171,60 @@ TEST(UndoStore, CaptionsNameTheOperationAndItsArguments)
     }
 }
 
+TEST(UndoStore, TurnsThatBuildANewPictureKeepTheOldOneAsTheirSnapshot)
+{
+    // Each turn runs with both entries held (op, then undo): the undo entry
+    // becomes the picture before the turn, the redo entry stays as it was,
+    // and the turned pixels are those of a turn without any undo store.
+    struct Case {
+        const char* name;
+        TPixelFormat format;
+        double angle;
+    };
+    const std::vector<Case> cases = {
+        {"free 17.5", px24RGB, 17.5},     {"free -30", px24RGB, -30},      {"quarter 90", px24RGB, 90},
+        {"quarter -90", px24RGB, -90},    {"quarter and free 100", px24RGB, 100}, {"half and free 190", px24RGB, 190},
+        {"full turn 360", px24RGB, 360},  {"gray picture, free 20", px8g, 20}, {"gray picture, quarter 90", px8g, 90},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto original = RandomImage(9, 6, c.format, 5, true);
+        TPlainHost host(Copy(*original));
+        TImageProc proc(host);
+        proc.IntensityRGBall(10, 0, 0);
+        const auto changed = Copy(*host.CurrentImage());
+        proc.RestoreUndoSnapshot();
+        ASSERT_EQ(proc.RedoSnapshotCount(), 1);
+
+        proc.Rotate(c.angle);
+        TPlainHost plain(Copy(*original));
+        TImageProc(plain, false).Rotate(c.angle);
+        EXPECT_TRUE(SameImage(*host.CurrentImage(), *plain.CurrentImage()));
+        EXPECT_EQ(proc.UndoCaption(), "Rotate " + testing::PrintToString(c.angle));
+        EXPECT_EQ(proc.RedoCaption(), "IntensityRGBall 10,0,0");
+
+        proc.RestoreRedoSnapshot();
+        EXPECT_TRUE(SameImage(*host.CurrentImage(), *changed));
+        proc.RestoreUndoSnapshot();
+        EXPECT_TRUE(SameImage(*host.CurrentImage(), *original));
+    }
+}
+
+TEST(UndoStore, TinyPictureTurnKeepsTheEntryHeld)
+{
+    TPlainHost host(StatePicture(100));
+    TImageProc proc(host);
+    proc.IntensityRGBall(10, 0, 0);
+    for (double angle : {17.5, 90.0, 180.0}) {
+        SCOPED_TRACE(angle);
+        host.ReplaceCurrentImage(Gray(1, 5, 100));
+        proc.Rotate(angle);
+        EXPECT_EQ(proc.UndoCaption(), "IntensityRGBall 10,0,0");
+    }
+    proc.RestoreUndoSnapshot();
+    EXPECT_EQ(RedOf(host), 100);
+}
+
 // ---- No picture --------------------------------------------------------------------
 
 TEST(OperationFrame, WithoutPictureNothingHappens)
@@ -328,6 +382,38 @@ TEST(OperationFrame, SelectionWritesBackOnlyInsideTheMask)
             }
         }
         EXPECT_GT(changed, 0);
+    }
+}
+
+TEST(OperationFrame, SelectionOfEveryPixelGivesTheBytesOfNoSelection)
+{
+    const std::vector<std::pair<const char*, std::function<void(TImageProc&)>>> ops = {
+        {"IntensityRGBall", [](TImageProc& p) { p.IntensityRGBall(40, -40, 40); }},
+        {"HistAutoEqualize", [](TImageProc& p) { p.HistAutoEqualize(); }},
+        {"WallisFilter", [](TImageProc& p) { p.WallisFilter(2, 2, 50, 50, 50, 10, 50, false); }},
+        {"AutoImageEnhance3", [](TImageProc& p) { p.AutoImageEnhance3(80, 0.35); }},
+    };
+    std::vector<uint8_t> everyPixel(size_t(23) * 17, 1);
+    const std::vector<std::pair<const char*, TSelection>> selections = {
+        {"picture rectangle", TSelection{0, 0, 22, 16, {}}},
+        {"larger rectangle", TSelection{-4, -2, 30, 20, {}}},
+        {"mask of every pixel", TSelection{0, 0, 22, 16, everyPixel}},
+    };
+    const auto source = RandomImage(23, 17, px8g, 12, true);
+    for (const auto& [opName, op] : ops) {
+        TPlainHost plain(Copy(*source));
+        TImageProc proc(plain);
+        op(proc);
+        for (const auto& [selName, sel] : selections) {
+            SCOPED_TRACE(std::string(opName) + ", " + selName);
+            TPlainHost host(Copy(*source));
+            host.SetSelection(sel);
+            TImageProc selected(host);
+            op(selected);
+            EXPECT_TRUE(SameImage(*host.CurrentImage(), *plain.CurrentImage()));
+            selected.RestoreUndoSnapshot();
+            EXPECT_TRUE(SameImage(*host.CurrentImage(), *source));
+        }
     }
 }
 
