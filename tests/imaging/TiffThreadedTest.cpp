@@ -74,10 +74,10 @@ TEST(TiffChannelSwap, ExchangesRedAndBlueForEveryLengthAndInPlace)
 
 TEST_F(ThreadModes, DeflateRowsGivesOneValidStreamAndTheSameBytesOnAnyNumberOfThreads)
 {
-    // Rows of 3000 bytes: 349 rows to a 1 MiB chunk, so 1000 rows make three
-    // chunks; the last row of a chunk repeats the first of the picture, which
-    // only a window carried across chunks can find.
-    const int rows = 1000;
+    // Rows of 3000 bytes: 349 rows to a 1 MiB chunk, so 3100 rows make nine
+    // chunks, more than one round of the threads takes; every seventh row
+    // repeats a pattern that only a window carried across chunks can find.
+    const int rows = 3100;
     const size_t rowBytes = 3000;
     Bytes picture(size_t(rows) * rowBytes);
     uint32_t seed = 1;

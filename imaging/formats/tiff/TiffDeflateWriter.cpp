@@ -1,6 +1,7 @@
 #include "imaging/formats/tiff/TiffDeflateWriter.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -15,6 +16,9 @@ namespace {
 
 constexpr size_t ChunkTarget = size_t(1) << 20;
 constexpr size_t Window = 32768;
+// Chunks per thread in a round: threads take the next chunk as they finish,
+// so one thread held up on a busy machine does not stall the others.
+constexpr int ChunksPerBand = 4;
 
 // Raw deflate of one chunk, primed with the window before it; ends with a
 // sync flush, or finishes the stream when it is the last chunk.
@@ -67,13 +71,14 @@ bool DeflateRows(const TDeflateRowsJob& job, uint64_t* written)
     const int chunks = (job.Rows + rowsPerChunk - 1) / rowsPerChunk;
     const size_t chunkBytes = size_t(rowsPerChunk) * job.RowBytes;
     const int bands = ops::PlanBands(chunks, int64_t(chunkBytes), true);
+    const int perRound = bands > 1 ? bands * ChunksPerBand : 1;
 
     // One round's rows, with the window carried over from the round before in front.
-    std::vector<uint8_t> input(Window + size_t(bands) * chunkBytes);
+    std::vector<uint8_t> input(Window + size_t(perRound) * chunkBytes);
     uint8_t* const start = input.data() + Window;
     size_t carried = 0;
-    std::vector<std::vector<uint8_t>> pieces(static_cast<size_t>(bands));
-    std::vector<char> coded(static_cast<size_t>(bands));
+    std::vector<std::vector<uint8_t>> pieces(static_cast<size_t>(perRound));
+    std::vector<char> coded(static_cast<size_t>(perRound));
 
     uint8_t header[2];
     zlibHeader(job.Level, header);
@@ -81,17 +86,18 @@ bool DeflateRows(const TDeflateRowsJob& job, uint64_t* written)
     uint64_t total = 2;
     uLong adler = adler32(0, nullptr, 0);
 
-    for (int c0 = 0; c0 < chunks; c0 += bands) {
+    for (int c0 = 0; c0 < chunks; c0 += perRound) {
         if (job.Aborting && job.Aborting()) return false;
-        const int count = std::min(bands, chunks - c0);
+        const int count = std::min(perRound, chunks - c0);
         const int y0 = c0 * rowsPerChunk;
         const int y1 = std::min(job.Rows, (c0 + count) * rowsPerChunk);
         for (int y = y0; y < y1; ++y) job.BuildRow(y, start + size_t(y - y0) * job.RowBytes);
         const size_t roundBytes = size_t(y1 - y0) * job.RowBytes;
         adler = adler32_z(adler, start, roundBytes);
 
-        ops::RunBands(count, count, ops::TRowReport(), [&](int i0, int i1, int, const ops::TRowTick&) {
-            for (int i = i0; i < i1; ++i) {
+        std::atomic<int> next{0};
+        ops::RunBands(count, std::min(bands, count), ops::TRowReport(), [&](int, int, int, const ops::TRowTick&) {
+            for (int i = next++; i < count; i = next++) {
                 const size_t from = size_t(i) * chunkBytes;
                 const size_t size = std::min(chunkBytes, roundBytes - from);
                 const size_t dictSize = std::min(Window, carried + from);

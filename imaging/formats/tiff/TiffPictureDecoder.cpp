@@ -1,6 +1,7 @@
 #include "imaging/formats/tiff/TiffPictureDecoder.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <vector>
 
@@ -26,9 +27,10 @@ namespace {
 constexpr uint64_t MaxBlockBytes = uint64_t(1) << 30;
 // More strips or tiles than this is taken for damage.
 constexpr uint64_t MaxBlocks = uint64_t(1) << 24;
-// Strips a thread inflates per round of the threaded path, and the largest
-// strip that path takes (bigger ones are decoded one at a time to bound memory).
-constexpr int StripsPerBand = 2;
+// Strips per thread in a round of the threaded path (threads take the next
+// strip as they finish), and the largest strip that path takes (bigger ones
+// are decoded one at a time to bound memory).
+constexpr int StripsPerBand = 4;
 constexpr uint64_t MaxThreadedStripBytes = uint64_t(64) << 20;
 
 // Working memory of one block being decoded.
@@ -341,10 +343,11 @@ bool TPictureDecoder::decodeThreaded(int bands)
         const int count = int(std::min<uint64_t>(uint64_t(round), perPlane_ - k0));
         for (int i = 0; i < count; ++i)
             read[size_t(i)] = readBlock(size_t(k0) + size_t(i), scratch[size_t(i)].raw, storedBytes(rowsOf(k0 + i)));
+        std::atomic<int> next{0};
         ops::RunBands(count, std::min(bands, count), ops::TRowReport(),
-                      [&](int i0, int i1, int, const ops::TRowTick&) {
+                      [&](int, int, int, const ops::TRowTick&) {
                           TTiffRowStore store(buffer_, alpha_, layout_);
-                          for (int i = i0; i < i1; ++i) {
+                          for (int i = next++; i < count; i = next++) {
                               bool ok = false;
                               const uint8_t* rows = nullptr;
                               const uint64_t k = k0 + uint64_t(i);
