@@ -126,10 +126,10 @@ void TImageProc::WallisFilter(int windowWidth, int windowHeight, int mean, int d
         return lightness.data() + size_t(y) * size_t(we);
     };
 
-    // Results go to a separate buffer, so every box sees unfiltered pixels.
-    std::vector<uint8_t> result(size_t(rgbRow) * size_t(h));
-    for (int y = 0; y < h; ++y)
-        std::memcpy(result.data() + size_t(y) * size_t(rgbRow), work.RowPointer(y), size_t(rgbRow));
+    // Every box sees unfiltered values: the statistics come from the
+    // lightness plane, made before any pixel changes, and each pixel is
+    // rewritten from its own bytes only. So the results can go straight
+    // into the picture, without a second picture-sized buffer.
 
     const int64_t n = int64_t(p.WinX) * p.WinY;
     const double invN = 1.0 / (510.0 * double(n));
@@ -164,9 +164,8 @@ void TImageProc::WallisFilter(int windowWidth, int windowHeight, int mean, int d
                 ++top;
             }
             const int y = j0 + r;
-            const uint8_t* src = work.RowPointer(y);
+            uint8_t* row = work.RowPointer(y);
             const uint16_t* kRow = lightness.data() + size_t(y) * size_t(we) + kWallisBorder;
-            uint8_t* dst = result.data() + size_t(y) * size_t(rgbRow);
             int left = i0 + kWallisBorder - p.HalfX;
             int64_t s1 = 0, s2 = 0;
             for (int x = left; x < left + p.WinX; ++x) {
@@ -188,20 +187,17 @@ void TImageProc::WallisFilter(int windowWidth, int windowHeight, int mean, int d
                 const double l = kRow[x] / 510.0;
                 const double target = meanWeight * m + meanOffset;
                 const double l2 = std::clamp((l - m) * ratio + target, 0.0, 1.0);
-                uint8_t* px = dst + size_t(x) * 3;
+                uint8_t* px = row + size_t(x) * 3;
                 if (p.Threshold) {
                     px[0] = px[1] = px[2] = l2 > 0.5 ? 255 : 0;
                 } else {
-                    const uint8_t* s0 = src + size_t(x) * 3;
-                    const ops::THsl hsl = ops::RgbToHsl(s0[2], s0[1], s0[0]);
+                    const ops::THsl hsl = ops::RgbToHsl(px[2], px[1], px[0]);
                     ops::HslToBgr(hsl.H, hsl.S, l2, px);
                 }
             }
             tick();
         }
     });
-    for (int y = 0; y < h; ++y)
-        std::memcpy(work.RowPointer(y), result.data() + size_t(y) * size_t(rgbRow), size_t(rgbRow));
     EndOperation(op);
 }
 
