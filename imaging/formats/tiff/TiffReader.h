@@ -2,7 +2,8 @@
 // TIFF reader: both byte orders, the directory chain and sub-directories,
 // strips and tiles, both planar configurations, every compression of TIFF
 // 6.0 (none, CCITT, LZW, JPEG, Deflate, PackBits), the predictor, and the
-// photometric interpretations gray, palette, RGB, CMYK, YCbCr and CIE L*a*b*.
+// photometric interpretations gray, palette, RGB, CMYK, YCbCr (subsampled
+// chroma included) and CIE L*a*b*.
 #include <cstdint>
 #include <functional>
 
