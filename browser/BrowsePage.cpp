@@ -210,6 +210,12 @@ void TBrowsePage::buildRightPane() {
     PhotoData->setColumnWidth(0, 85);
     PhotoData->setColumnWidth(1, 120);
     for (int row = 0; row < PhotoData->rowCount(); ++row) PhotoData->setRowHeight(row, 20);
+    // The cells are narrow: a smaller type and slim margins let a whole EXIF
+    // date and time ("2026:07:14 18:32:05") fit the value column.
+    QFont small = PhotoData->font();
+    small.setPixelSize(11);
+    small.setLetterSpacing(QFont::AbsoluteSpacing, -0.4);
+    PhotoData->setFont(small);
     PhotoData->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     PhotoData->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     PhotoData->setEditTriggers(QAbstractItemView::NoEditTriggers);

@@ -44,6 +44,18 @@ TFolderTree::TFolderTree(QWidget* parent) : QTreeView(parent), model_(new QFileS
     // that gets the focus makes its first row current without choosing it.
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this](const QItemSelection&, const QItemSelection&) { emit pathChanged(Path()); });
+    // The model lists and sorts folders in the background, so a folder set
+    // by path gets its final row only later: for a short while after the
+    // path is set, every load or re-sort of the model scrolls it into view
+    // again. Afterwards the user's own scrolling is left alone.
+    auto keepInView = [this] {
+        if (shownPath_.isEmpty() || !shownSince_.isValid() || shownSince_.elapsed() > 3000) return;
+        const QModelIndex index = model_->index(shownPath_);
+        if (index.isValid() && index == currentIndex()) scrollTo(index);
+    };
+    connect(model_, &QFileSystemModel::directoryLoaded, this, keepInView);
+    connect(model_, &QAbstractItemModel::layoutChanged, this, keepInView);
+    connect(model_, &QAbstractItemModel::rowsInserted, this, keepInView);
 }
 
 QString TFolderTree::Path() const {
@@ -61,6 +73,8 @@ void TFolderTree::setPath(const QString& path) {
     for (QModelIndex ancestor = index.parent(); ancestor.isValid(); ancestor = ancestor.parent()) expand(ancestor);
     setCurrentIndex(index);
     scrollTo(index);
+    shownPath_ = folder.absoluteFilePath();
+    shownSince_.start();
 }
 
 void TFolderTree::contextMenuEvent(QContextMenuEvent* event) {

@@ -4,6 +4,7 @@
 // the selected folder's path. It does not follow changes on disk while it
 // runs; folders are listed when a branch is first opened.
 #include <QString>
+#include <QElapsedTimer>
 #include <QTreeView>
 
 class QFileSystemModel;
@@ -37,6 +38,9 @@ protected:
 
 private:
     QFileSystemModel* model_;
+    // The folder last set by path, kept in view while its ancestors load.
+    QString shownPath_;
+    QElapsedTimer shownSince_;
     QMenu* popup_ = nullptr;
 };
 
