@@ -96,7 +96,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Layouts without a defined meaning are refused; damaged data end cleanly
 // with what was decoded.
-TEST(TiffYCbCrRefusals, UnknownSubsamplingAndTruncatedDataFailCleanly)
+TEST(TiffYCbCrRefusals, UnknownSubsamplingImpossibleWeightsAndTruncatedData)
 {
     const TSamples samples = makeSamples(37, 23, 2, 2);
     {
@@ -114,6 +114,22 @@ TEST(TiffYCbCrRefusals, UnknownSubsamplingAndTruncatedDataFailCleanly)
         TMemoryView in(file.data(), file.size());
         EXPECT_FALSE(io.LoadFromStream(in, ffTIFF));
         EXPECT_TRUE(io.Aborting);
+    }
+    {
+        // Weights that cannot be luma weights (no green) fall back to the usual ones.
+        const double noGreen[3] = {0.5, 0.0, 0.5};
+        TFileSpec spec = strips(2, 2, 1, 6);
+        spec.Luma = noGreen;
+        TImageIO io;
+        const Bytes file = buildFile(samples, spec);
+        TMemoryView in(file.data(), file.size());
+        ASSERT_TRUE(io.LoadFromStream(in, ffTIFF));
+        uint8_t want[3];
+        referenceRgb(samples.Y[40], samples.Cb[40], samples.Cr[40], nullptr, nullptr, want);
+        const TRGB got = io.Buffer()->GetPixelRGB(3, 1);
+        EXPECT_LE(std::abs(got.r - want[0]), 1);
+        EXPECT_LE(std::abs(got.g - want[1]), 1);
+        EXPECT_LE(std::abs(got.b - want[2]), 1);
     }
     for (int compression : {1, 5, 8, 32773}) {
         SCOPED_TRACE(compression);

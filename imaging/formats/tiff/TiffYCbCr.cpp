@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <vector>
 
 #include "imaging/formats/tiff/TiffDirectory.h"
 #include "imaging/formats/tiff/TiffTags.h"
@@ -11,7 +10,8 @@ namespace tiff {
 
 namespace {
 
-uint8_t clamp255(float v) { return uint8_t(v <= 0.0f ? 0 : v >= 255.0f ? 255 : int(v + 0.5f)); }
+// Not-a-number (never produced by the tables) would count as black.
+uint8_t clamp255(float v) { return uint8_t(!(v > 0.0f) ? 0 : v >= 255.0f ? 255 : int(v + 0.5f)); }
 
 // A code between its black and white values onto a scale of `range`; a
 // zero or non-finite span counts as 1, so damaged tags cannot divide by zero.
@@ -20,7 +20,7 @@ float scaled(int code, double black, double white, double range)
     double span = white - black;
     if (!std::isfinite(span) || span == 0.0) span = 1.0;
     const double v = (double(code) - black) * range / span;
-    return std::isfinite(v) ? float(std::clamp(v, -1e6, 1e6)) : 0.0f;
+    return std::isfinite(v) ? float(std::clamp(v, -1e4, 1e4)) : 0.0f;
 }
 
 }  // namespace
@@ -29,7 +29,7 @@ TYCbCrConverter::TYCbCrConverter(const double luma[3], const double referenceBla
 {
     double red = luma[0], green = luma[1], blue = luma[2];
     // Weights that cannot be luma weights fall back to the usual ones.
-    if (!(std::isfinite(red) && std::isfinite(green) && std::isfinite(blue)) || green <= 0.0 || red < 0.0 ||
+    if (!(std::isfinite(red) && std::isfinite(green) && std::isfinite(blue)) || green < 0.001 || red < 0.0 ||
         blue < 0.0 || red >= 1.0 || blue >= 1.0) {
         red = 0.299;
         green = 0.587;
@@ -41,11 +41,13 @@ TYCbCrConverter::TYCbCrConverter(const double luma[3], const double referenceBla
         // Chroma codes are centred on 128: black 128 and white 255 give -128..127.
         const float cb = scaled(c - 128, rbw[2] - 128.0, rbw[3] - 128.0, 127.0);
         const float cr = scaled(c - 128, rbw[4] - 128.0, rbw[5] - 128.0, 127.0);
-        crToR_[c] = float(cr * (2.0 - 2.0 * red));
-        cbToB_[c] = float(cb * (2.0 - 2.0 * blue));
+        // Terms held to a finite range, so their sums stay finite whatever the tags say.
+        auto term = [](double v) { return float(std::clamp(v, -1e4, 1e4)); };
+        crToR_[c] = term(cr * (2.0 - 2.0 * red));
+        cbToB_[c] = term(cb * (2.0 - 2.0 * blue));
         // G = (Y - blue * B - red * R) / green with B and R as above.
-        cbToG_[c] = float(-blue * (2.0 - 2.0 * blue) / green * cb);
-        crToG_[c] = float(-red * (2.0 - 2.0 * red) / green * cr);
+        cbToG_[c] = term(-blue * (2.0 - 2.0 * blue) / green * cb);
+        crToG_[c] = term(-red * (2.0 - 2.0 * red) / green * cr);
     }
 }
 
