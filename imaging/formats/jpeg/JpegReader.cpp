@@ -231,6 +231,15 @@ bool ReadJpeg(TStream& stream, TImageBuffer& buffer, TImageParams& params, bool 
         return false;
     }
     d->cinfo.dct_method = params.JpegDctMethod <= 2 ? J_DCT_METHOD(params.JpegDctMethod) : JDCT_IFAST;
+    if (params.JpegThumbnailMode) {
+        // Plain upsampling lets the library join it with the colour
+        // conversion. In a reduced decode the library mostly scales the
+        // chroma with the inverse DCT already, so the gain is largest for
+        // pictures read at full size (files not much larger than the cell).
+        d->cinfo.dct_method = JDCT_IFAST;
+        d->cinfo.do_fancy_upsampling = FALSE;
+        d->cinfo.do_block_smoothing = FALSE;
+    }
     int denominator = JpegScaleDenominator(params.JpegScale, params.JpegOriginalWidth, params.JpegOriginalHeight,
                                            params.Width, params.Height);
     d->cinfo.scale_num = 1;
