@@ -31,7 +31,9 @@ constexpr uint64_t MaxBlocks = uint64_t(1) << 24;
 // strip as they finish), and the largest strip that path takes (bigger ones
 // are decoded one at a time to bound memory).
 constexpr int StripsPerBand = 4;
-constexpr uint64_t MaxThreadedStripBytes = uint64_t(64) << 20;
+constexpr uint64_t MaxThreadedStripBytes = uint64_t(8) << 20;
+// Decoded bytes of one round at most (beyond the one strip per thread).
+constexpr uint64_t ThreadedRoundBytes = uint64_t(64) << 20;
 
 // Working memory of one block being decoded.
 struct TBlockScratch {
@@ -307,7 +309,6 @@ void TPictureDecoder::storeBlock(TTiffRowStore& store, uint64_t k, const uint8_t
 
 bool TPictureDecoder::decodeSerial()
 {
-    // Subsampled YCbCr reaches the store as chunky Y, Cb, Cr samples.
     TTiffRowStore store(buffer_, alpha_, layout_);
     TBlockScratch s;
     bool damaged = false;
@@ -334,7 +335,9 @@ bool TPictureDecoder::decodeSerial()
 // the picture is the same whatever the number of threads.
 bool TPictureDecoder::decodeThreaded(int bands)
 {
-    const int round = bands * StripsPerBand;
+    const uint64_t stripBytes = std::max<uint64_t>(chunkyRowBytes_ * blockH_, 1);
+    const int round = int(std::clamp<uint64_t>(ThreadedRoundBytes / stripBytes, uint64_t(bands),
+                                               uint64_t(bands) * StripsPerBand));
     std::vector<TBlockScratch> scratch(static_cast<size_t>(round));
     std::vector<char> read(static_cast<size_t>(round));
     std::vector<char> good(static_cast<size_t>(round));
