@@ -302,7 +302,8 @@ void TImageProc::Rotate(double angle, bool smooth, int smoothMode, int64_t backg
 
     // Turns that build a new picture keep the one they replace as the undo
     // entry instead of copying it first; the half turn works in place.
-    TImageBuffer* image = quarters == 2 ? beginWholeImage(rotateCaption(angle)) : beginReplacingImage(rotateCaption(angle));
+    const std::string caption = rotateCaption(angle);
+    TImageBuffer* image = quarters == 2 ? beginWholeImage(caption) : beginReplacingImage(caption);
     if (!image)
         return;
     const TColor bg = background < 0 ? host_.BackgroundColor() : TColor(background & 0xFFFFFF);

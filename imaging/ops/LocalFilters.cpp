@@ -408,8 +408,10 @@ void colourRow(uint8_t* __restrict px, const float* __restrict l1, const float* 
         const TInt4 c1 = {p[1], p[4], p[7], p[10]};
         const TInt4 c2 = {p[2], p[5], p[8], p[11]};
         const TFloat4 l2 = adapt4<false>(loadFloat4(l1 + x), loadFloat4(b2 + x));
-        const TDouble4 yd = 0.299 * __builtin_convertvector(c2, TDouble4) + 0.587 * __builtin_convertvector(c1, TDouble4) +
-                            0.114 * __builtin_convertvector(c0, TDouble4);
+        const TDouble4 r = __builtin_convertvector(c2, TDouble4);
+        const TDouble4 g = __builtin_convertvector(c1, TDouble4);
+        const TDouble4 b = __builtin_convertvector(c0, TDouble4);
+        const TDouble4 yd = 0.299 * r + 0.587 * g + 0.114 * b;
         TInt4 y = __builtin_convertvector(yd, TInt4);
         y = y < 255 ? y : 255;
         const TDouble4 ty = {t.TA[y[0]], t.TA[y[1]], t.TA[y[2]], t.TA[y[3]]};
@@ -466,7 +468,8 @@ TESSARON_AVX2 inline __m256d clampByteAvx2(__m256d v)
 TESSARON_AVX2 inline __m128i channelOf(__m128i bytes, char c)
 {
     const char z = -1;
-    return _mm_shuffle_epi8(bytes, _mm_setr_epi8(c, z, z, z, char(c + 3), z, z, z, char(c + 6), z, z, z, char(c + 9), z, z, z));
+    const __m128i pick = _mm_setr_epi8(c, z, z, z, char(c + 3), z, z, z, char(c + 6), z, z, z, char(c + 9), z, z, z);
+    return _mm_shuffle_epi8(bytes, pick);
 }
 
 // (a x + b y) + c z
@@ -527,8 +530,9 @@ TESSARON_AVX2 int colourPixelsAvx2(uint8_t* px, const float* l1, const float* b2
         const __m256d k = _mm256_div_pd(_mm256_mul_pd(l2, _mm256_set1_pd(255.0)), gather(t.TA, y));
         const __m256d n0 = toneAvx2(c0, k, t), n1 = toneAvx2(c1, k, t), n2 = toneAvx2(c2, k, t);
         const __m256d yv = weighted(0.3, n2, 0.59, n1, 0.11, n0);
-        const __m128i out = _mm_or_si128(_mm_or_si128(saturateAvx2(n0, yv, f), _mm_slli_epi32(saturateAvx2(n1, yv, f), 8)),
-                                         _mm_slli_epi32(saturateAvx2(n2, yv, f), 16));
+        const __m128i o1 = _mm_slli_epi32(saturateAvx2(n1, yv, f), 8);
+        const __m128i o2 = _mm_slli_epi32(saturateAvx2(n2, yv, f), 16);
+        const __m128i out = _mm_or_si128(_mm_or_si128(saturateAvx2(n0, yv, f), o1), o2);
         const __m128i packed = _mm_shuffle_epi8(out, pack);
         _mm_storel_epi64(reinterpret_cast<__m128i*>(p), packed);
         const int last = _mm_extract_epi32(packed, 2);

@@ -475,7 +475,8 @@ TEST(AutoImageEnhance3, OutputBytesArePinned)
         {"dark picture", [] { return Gray(50, 40, 3); }, 80, 0.35, none, 0x812b1f51013f4408ull},
         {"white picture", [] { return Gray(50, 40, 255); }, 80, 0.35, none, 0xce740bf89b1345beull},
         {"rectangle selection", photo(131, 97, 12), 80, 0.35, TSelection{20, 10, 99, 70, {}}, 0x81575236c183445eull},
-        {"selection past the picture", photo(131, 97, 13), 80, 0.35, TSelection{-5, 60, 140, 120, {}}, 0x6cacbf911571491full},
+        {"selection past the picture", photo(131, 97, 13), 80, 0.35, TSelection{-5, 60, 140, 120, {}},
+         0x6cacbf911571491full},
         {"masked selection", photo(131, 97, 14), 80, 0.35, diagonalMask(7, 3, 120, 90), 0x58f5ccdfacd71ac2ull},
         {"whole picture selected", photo(131, 97, 15), 80, 0.35, TSelection{0, 0, 130, 96, {}}, 0x87a9f055fdfccc62ull},
         {"gray picture converted first", [] {
