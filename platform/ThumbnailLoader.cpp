@@ -47,6 +47,9 @@ TThumbnailResult LoadThumbnail(const TThumbnailRequest& request)
         TImageIO io;
         // Lets the JPEG reader pick the strongest reduction that still covers the cell.
         io.Params.JpegScale = 0;
+        // The picture is only ever shown at cell size: the reader may take
+        // its quicker, slightly coarser decoding.
+        io.Params.JpegThumbnailMode = true;
         io.Params.Width = std::max(1, request.target.width());
         io.Params.Height = std::max(1, request.target.height());
         if (!io.LoadFromFile(request.path.toStdString()) || !io.Buffer() || io.Buffer()->IsEmpty())
