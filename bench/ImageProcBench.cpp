@@ -2,8 +2,8 @@
 // runs them (undo snapshot included), on all threads and on one.
 //
 //   ImageProcBench --memory   instead of timing, prints the peak memory of
-//                             each effect and of the free rotation by 17.5
-//                             degrees as a multiple of the picture's bytes:
+//                             each effect and of free rotations (17.5, 100
+//                             and 190 degrees) as a multiple of the picture's bytes:
 //                             without an undo store, with the editor's undo
 //                             store, and with a redo entry held as well (an
 //                             earlier operation undone), the editor's worst case
@@ -146,6 +146,8 @@ int printPeakMemory()
         if (EffectAvailable(effect))
             row(effect.Alias, [&](TImageProc& proc) { ApplyEffect(proc, effect); });
     row("rotate 17.5", [](TImageProc& proc) { proc.Rotate(17.5); });
+    row("rotate 100", [](TImageProc& proc) { proc.Rotate(100); });
+    row("rotate 190", [](TImageProc& proc) { proc.Rotate(190); });
     return 0;
 }
 

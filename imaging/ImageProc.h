@@ -183,7 +183,9 @@ private:
     void replaceImage(std::unique_ptr<TImageBuffer> result);
     // Takes a deferred snapshot now, as a copy of the unchanged picture.
     void settleSnapshot();
-    void rotateFree(TImageBuffer& image, double degrees, bool smooth, TColor background);
+    // `quarters` counter-clockwise quarter turns, then a free turn by
+    // `degrees`, in one pass into a new picture (ops/FreeRotate.cpp).
+    void rotateFree(TImageBuffer& image, int quarters, double degrees, bool smooth, TColor background);
 
     struct TSnapshot {
         std::string Caption;

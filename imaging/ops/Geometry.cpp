@@ -300,13 +300,23 @@ void TImageProc::Rotate(double angle, bool smooth, int smoothMode, int64_t backg
     }
     quarters = ((quarters % 4) + 4) % 4;
 
+    // A free turn reads its quarter turns straight from the picture, so no
+    // turned copy is held while it runs. File-backed pictures, which the free
+    // turn leaves alone, take the quarter turns only.
+    const TImageBuffer* current = host_.CurrentImage();
+    const bool freeTurn = milli != 0 && current && ops::RowsShareable(*current);
     // Turns that build a new picture keep the one they replace as the undo
-    // entry instead of copying it first; the half turn works in place.
+    // entry instead of copying it first; the half turn alone works in place.
     const std::string caption = rotateCaption(angle);
-    TImageBuffer* image = quarters == 2 ? beginWholeImage(caption) : beginReplacingImage(caption);
+    TImageBuffer* image = quarters == 2 && !freeTurn ? beginWholeImage(caption) : beginReplacingImage(caption);
     if (!image)
         return;
     const TColor bg = background < 0 ? host_.BackgroundColor() : TColor(background & 0xFFFFFF);
+    if (freeTurn) {
+        rotateFree(*image, quarters, double(milli) / 1000.0, smooth, bg);
+        FinishOperation();
+        return;
+    }
 
     const ops::TRowReport report = RowReporter(quarters == 2 ? (image->Height() + 1) / 2 : image->Width());
     if (quarters == 2) {
@@ -321,7 +331,7 @@ void TImageProc::Rotate(double angle, bool smooth, int smoothMode, int64_t backg
         image = host_.CurrentImage();
     }
     if (milli != 0 && image)
-        rotateFree(*image, double(milli) / 1000.0, smooth, bg);
+        rotateFree(*image, 0, double(milli) / 1000.0, smooth, bg);
     FinishOperation();
 }
 

@@ -261,6 +261,55 @@ TEST(FreeRotation, OneThreadAndManyGiveTheSameBytes)
     }
 }
 
+TEST(FreeRotation, QuarterTurnsAndAFreeTurnInOnePassGiveTheBytesOfTwoSteps)
+{
+    // The free turn reads the quarter-turned picture straight from the
+    // source; the bytes are those of the quarter turn made first.
+    struct Case {
+        double angle, quarter, rest;
+    };
+    const std::vector<Case> cases = {
+        {100, 90, 10},   {-100, -90, -10}, {190, 180, 10},  {-170, 180, 10},
+        {260, -90, -10}, {135, 90, 45},    {17.5, 0, 17.5},
+    };
+    for (TPixelFormat format : {px24RGB, px8g}) {
+        auto source = RandomImage(37, 21, format, 13, true);
+        for (const Case& c : cases) {
+            for (bool smooth : {true, false}) {
+                SCOPED_TRACE(testing::Message() << c.angle << (smooth ? " bilinear" : " nearest") << " format "
+                                                << int(format));
+                TPlainHost once(Copy(*source));
+                TImageProc(once, false).Rotate(c.angle, smooth, 0, 0x123456);
+                TPlainHost twice(Copy(*source));
+                TImageProc steps(twice, false);
+                if (c.quarter != 0)
+                    steps.Rotate(c.quarter, smooth, 0, 0x123456);
+                steps.Rotate(c.rest, smooth, 0, 0x123456);
+                EXPECT_TRUE(SameImage(*once.CurrentImage(), *twice.CurrentImage()));
+            }
+        }
+    }
+}
+
+TEST(FreeRotation, FileBackedPicturesTakeTheQuarterTurnsOnly)
+{
+    auto source = RandomImage(30, 20, px24RGB, 4);
+    TPlainHost quarter(Copy(*source));
+    TImageProc(quarter, false).Rotate(90);
+    const int64_t saved = ImagingSettings().TempFileThreshold;
+    ImagingSettings().TempFileThreshold = 64;
+    auto fileBacked = std::make_unique<TImageBuffer>();
+    ASSERT_TRUE(fileBacked->Assign(*source));
+    TPlainHost host(std::move(fileBacked));
+    TImageProc proc(host);
+    proc.Rotate(100);
+    ImagingSettings().TempFileThreshold = saved;
+    EXPECT_EQ(PixelBytes(*host.CurrentImage()), PixelBytes(*quarter.CurrentImage()));
+    EXPECT_EQ(proc.UndoCaption(), "Rotate 100");
+    proc.RestoreUndoSnapshot();
+    EXPECT_EQ(PixelBytes(*host.CurrentImage()), PixelBytes(*source));
+}
+
 // ---- Crop ------------------------------------------------------------------------
 
 TEST(CropSel, KeepsTheSelectedRectangleWithAlpha)
