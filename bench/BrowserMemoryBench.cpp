@@ -4,16 +4,23 @@
 // themselves. What is left over per entry is the grid's own cost (path,
 // caption, bookkeeping) plus the allocator's.
 //
-//   BrowserMemoryBench --folder=DIR [--source=files|memory]
+//   BrowserMemoryBench --folder=DIR [--source=pool|files|memory]
+//     pool    the grid shown (offscreen) and scrolled from top to bottom,
+//             each view painted, so its loader pool reads the thumbnails
+//             of the painted cells as in the program
 //     files   each thumbnail read from its file by the grid's own decoder
-//             (LoadThumbnailNow, the path of the selected entry)
+//             on this thread (LoadThumbnailNow, the path of the selected entry)
 //     memory  each entry given a thumbnail of its own from memory
 //             (SetThumbnail with a 4:3 picture of 102 x 77, the size a
 //             landscape photo gets in a 102 x 100 cell)
 // Not a timing: it prints one table and exits.
+#include <QCoreApplication>
 #include <QImage>
+#include <QScrollBar>
 
+#include <algorithm>
 #include <cstdio>
+#include <malloc.h>
 #include <cstring>
 #include <fstream>
 #include <string>
@@ -54,6 +61,40 @@ bool resetPeak()
     return bool(refs);
 }
 
+// Gives every entry of the grid its thumbnail; returns how many have one.
+int giveThumbnails(tessaron::TMultiImageView& grid, const std::string& source)
+{
+    if (source == "pool") {
+        grid.resize(900, 700);
+        grid.show();
+        QScrollBar* bar = grid.verticalScrollBar();
+        for (int v = bar->minimum();; v += grid.viewport()->height()) {
+            bar->setValue(std::min(v, bar->maximum()));
+            // Painting asks the pool for the cells in view; a scroll drops the
+            // requests not yet started, so each view is waited for, as a
+            // user who looks at every screenful would.
+            grid.grab();
+            grid.Loader().WaitForDone();
+            QCoreApplication::sendPostedEvents();
+            if (v >= bar->maximum())
+                break;
+        }
+    }
+    int loaded = 0;
+    for (int i = 0; i < grid.Count(); ++i) {
+        if (source == "files") {
+            grid.LoadThumbnailNow(i);
+        } else if (source == "memory") {
+            QImage picture(102, 77, QImage::Format_BGR888);
+            for (int y = 0; y < picture.height(); ++y)
+                std::memset(picture.scanLine(y), (i + y) & 255, size_t(picture.bytesPerLine()));
+            grid.SetThumbnail(i, picture, QSize(4000, 3000));
+        }
+        loaded += grid.HasThumbnail(i) ? 1 : 0;
+    }
+    return loaded;
+}
+
 void printRow(const char* step, const TMemory& m)
 {
     std::printf("%-28s %10.1f %10.1f\n", step, m.currentKb / 1024.0, m.peakKb / 1024.0);
@@ -64,9 +105,9 @@ void printRow(const char* step, const TMemory& m)
 int main(int argc, char** argv)
 {
     const std::vector<std::string> options = browserbench::TakeOptions(argc, argv, {"folder", "source"});
-    const std::string source = options[1].empty() ? "files" : options[1];
-    if (options[0].empty() || (source != "files" && source != "memory")) {
-        std::fprintf(stderr, "usage: %s --folder=DIR [--source=files|memory]\n", argv[0]);
+    const std::string source = options[1].empty() ? "pool" : options[1];
+    if (options[0].empty() || (source != "pool" && source != "files" && source != "memory")) {
+        std::fprintf(stderr, "usage: %s --folder=DIR [--source=pool|files|memory]\n", argv[0]);
         return 1;
     }
     const auto app = browserbench::MakeOffscreenApp(argv[0]);
@@ -84,18 +125,7 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    int loaded = 0;
-    for (int i = 0; i < grid.Count(); ++i) {
-        if (source == "files") {
-            loaded += grid.LoadThumbnailNow(i) ? 1 : 0;
-        } else {
-            QImage picture(102, 77, QImage::Format_BGR888);
-            for (int y = 0; y < picture.height(); ++y)
-                std::memset(picture.scanLine(y), (i + y) & 255, size_t(picture.bytesPerLine()));
-            grid.SetThumbnail(i, picture, QSize(4000, 3000));
-            loaded += grid.HasThumbnail(i) ? 1 : 0;
-        }
-    }
+    const int loaded = giveThumbnails(grid, source);
     const TMemory thumbnails = readMemory();
     long long thumbnailBytes = 0;
     for (int i = 0; i < grid.Count(); ++i)
@@ -104,6 +134,10 @@ int main(int argc, char** argv)
 
     grid.Clear();
     const TMemory cleared = readMemory();
+    // What of the freed memory the allocator still holds (in the middle of
+    // its heaps, or in the loader threads' own arenas) and could give back.
+    malloc_trim(0);
+    const TMemory trimmed = readMemory();
 
     std::printf("grid of %d entries, thumbnails from %s: %d loaded, %d kept\n", entries, source.c_str(), loaded, kept);
     std::printf("%-28s %10s %10s\n", "step", "RSS MiB", "peak MiB");
@@ -111,6 +145,7 @@ int main(int argc, char** argv)
     printRow("after the fill", filled);
     printRow("after every thumbnail", thumbnails);
     printRow("after clearing the grid", cleared);
+    printRow("after malloc_trim(0)", trimmed);
     if (!peakResettable)
         std::printf("(the peak could not be reset: it includes start-up)\n");
 

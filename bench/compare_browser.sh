@@ -12,7 +12,9 @@
 #               wall and CPU (user + system) of whole processes, ROUNDS rounds
 #               in turn, medians; ours also as the benchmark's own timing
 #   memory      BrowserMemoryBench: RSS of a grid of 10,000 entries with
-#               their thumbnails (read from files, and given from memory)
+#               their thumbnails (read by the loader pool while the shown
+#               grid is scrolled through, read on the GUI thread, and given
+#               from memory)
 # Usage: bench/compare_browser.sh [fill|thumbnails|memory|all]
 # ROUNDS (default 3), BUILD_DIR (default build-browser-bench), WORK (the
 # folder for the generated pictures, default /tmp/tessaron-browser-bench;
@@ -145,8 +147,10 @@ run_thumbnails() {
 run_memory() {
   make_folder
   echo "== memory: load $(load)"
-  "$bin/BrowserMemoryBench" --folder="$work/folder10k" --source=files
-  "$bin/BrowserMemoryBench" --folder="$work/folder10k" --source=memory
+  local source
+  for source in pool files memory; do
+    "$bin/BrowserMemoryBench" --folder="$work/folder10k" --source="$source"
+  done
 }
 
 case "$what" in
