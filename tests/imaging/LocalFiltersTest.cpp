@@ -133,6 +133,31 @@ TEST(RecursiveGaussian, ColumnBlocksGiveTheBitsOfTheLineFilter)
     }
 }
 
+TEST(RecursiveGaussian, PlaneIsEveryRowThenEveryColumnByTheLineFilter)
+{
+    // Row groups of 16 lanes and column blocks of 64, full and partial, and
+    // a separate target that leaves the source alone.
+    struct Size {
+        int w, h;
+    };
+    for (Size s : {Size{1, 1}, Size{1, 40}, Size{40, 1}, Size{3, 2}, Size{70, 17}, Size{129, 33}, Size{64, 16}}) {
+        SCOPED_TRACE(testing::Message() << s.w << " x " << s.h);
+        const std::vector<float> source = randomLine(size_t(s.w) * size_t(s.h), uint32_t(s.w * 131 + s.h));
+        const ops::TRecursiveGaussian f(3.0);
+        std::vector<float> want = source;
+        for (int y = 0; y < s.h; ++y)
+            f.FilterLine(want.data() + size_t(y) * size_t(s.w), s.w, 1);
+        for (int x = 0; x < s.w; ++x)
+            f.FilterLine(want.data() + x, s.h, s.w, 0.25f);
+        std::vector<float> input = source, target(source.size(), -1.0f);
+        f.BlurPlane(input.data(), target.data(), s.w, s.h, 0.25f);
+        EXPECT_EQ(target, want);
+        EXPECT_EQ(input, source);
+        f.BlurPlane(input.data(), s.w, s.h, 0.25f);
+        EXPECT_EQ(input, want);
+    }
+}
+
 TEST(RecursiveGaussian, PlaneIsTheSameOnOneAndManyThreads)
 {
     const int w = 1100, h = 700;
