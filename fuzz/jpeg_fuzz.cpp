@@ -1,6 +1,6 @@
 // JPEG reader: whole-picture, scaled and parameters-only reads of arbitrary
-// bytes, with the scale, DCT method and native-format switch taken from the
-// input; a picture that decodes is written again.
+// bytes, with the scale, DCT method, thumbnail mode and native-format switch
+// taken from the input; a picture that decodes is written again.
 #include <cstddef>
 #include <cstdint>
 
@@ -23,6 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     io.Params.Height = selector & 0x40 ? 16 : 0;
     io.Params.JpegDctMethod = uint8_t((selector >> 3) % 3);
     io.SetNativePixelFormat((selector & 0x80) != 0);
+    io.Params.JpegThumbnailMode = (selector & 0x20) != 0;
     TMemoryView in(data, size);
     io.LoadFromStream(in, ffJPEG);
     const TImageBuffer& b = *io.Buffer();
