@@ -1,5 +1,9 @@
 #include "platform/MultiImageView.h"
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -106,8 +110,18 @@ void TMultiImageView::Clear()
     // makes them miss, and the jobs not started yet are dropped.
     ++generation_;
     loader_->CancelPending();
+    const bool hadThumbnails = std::any_of(entries_.begin(), entries_.end(),
+                                           [](const TEntry& e) { return !e.thumbnail.isNull(); });
     entries_.clear();
     entries_.shrink_to_fit();
+#ifdef __GLIBC__
+    // Thumbnails made on the loader threads were allocated in those threads'
+    // own heaps, which the C library keeps after they are freed; a big
+    // folder left behind would hold its thumbnails' memory to the end of the
+    // run. Hand it back to the system.
+    if (hadThumbnails)
+        malloc_trim(0);
+#endif
     const bool hadSelection = current_ >= 0 || !selection_.empty();
     selection_.clear();
     current_ = anchor_ = -1;
