@@ -45,7 +45,7 @@ inline TSamples makeSamples(int w, int h, int subH, int subV)
     return s;
 }
 
-struct TFileSpec {
+struct TFileLayout {
     int SubH = 2;
     int SubV = 2;
     int Compression = 1;   // 1, 5, 8 or 32773
@@ -100,21 +100,21 @@ inline Bytes compressBlock(const Bytes& raw, int compression)
 }
 
 // A little-endian file of one YCbCr directory.
-inline Bytes buildFile(const TSamples& s, const TFileSpec& spec)
+inline Bytes buildFile(const TSamples& s, const TFileLayout& layout)
 {
     using namespace tiff;
     TMemoryStream out;
     const uint8_t header[8] = {'I', 'I', 42, 0, 0, 0, 0, 0};
     out.Write(header, 8);
-    const bool tiled = spec.TileWidth > 0;
-    const int bw = tiled ? spec.TileWidth : s.Width;
-    const int bh = tiled ? spec.TileHeight : spec.RowsPerStrip;
+    const bool tiled = layout.TileWidth > 0;
+    const int bw = tiled ? layout.TileWidth : s.Width;
+    const int bh = tiled ? layout.TileHeight : layout.RowsPerStrip;
     std::vector<uint32_t> offsets, counts;
     for (int y0 = 0; y0 < s.Height; y0 += bh)
         for (int x0 = 0; x0 < s.Width; x0 += bw) {
             // Strips end at the picture's last row; tiles are always whole.
             const int rows = tiled ? bh : std::min(bh, s.Height - y0);
-            const Bytes coded = compressBlock(dataUnits(s, spec.SubH, spec.SubV, x0, y0, bw, rows), spec.Compression);
+            const Bytes coded = compressBlock(dataUnits(s, layout.SubH, layout.SubV, x0, y0, bw, rows), layout.Compression);
             offsets.push_back(uint32_t(out.Position()));
             counts.push_back(uint32_t(coded.size()));
             out.Write(coded.data(), coded.size());
@@ -124,18 +124,18 @@ inline Bytes buildFile(const TSamples& s, const TFileSpec& spec)
     dir.AddLong(tagImageWidth, {uint32_t(s.Width)});
     dir.AddLong(tagImageLength, {uint32_t(s.Height)});
     dir.AddShort(tagBitsPerSample, {8, 8, 8});
-    dir.AddShort(tagCompression, {uint16_t(spec.Compression)});
+    dir.AddShort(tagCompression, {uint16_t(layout.Compression)});
     dir.AddShort(tagPhotometric, {6});
     dir.AddShort(tagSamplesPerPixel, {3});
     dir.AddShort(tagPlanarConfig, {1});
-    dir.AddShort(tagYCbCrSubsampling, {uint16_t(spec.SubH), uint16_t(spec.SubV)});
+    dir.AddShort(tagYCbCrSubsampling, {uint16_t(layout.SubH), uint16_t(layout.SubV)});
     if (tiled) {
-        dir.AddLong(tagTileWidth, {uint32_t(spec.TileWidth)});
-        dir.AddLong(tagTileLength, {uint32_t(spec.TileHeight)});
+        dir.AddLong(tagTileWidth, {uint32_t(layout.TileWidth)});
+        dir.AddLong(tagTileLength, {uint32_t(layout.TileHeight)});
         dir.AddLong(tagTileOffsets, offsets);
         dir.AddLong(tagTileByteCounts, counts);
     } else {
-        dir.AddLong(tagRowsPerStrip, {uint32_t(spec.RowsPerStrip)});
+        dir.AddLong(tagRowsPerStrip, {uint32_t(layout.RowsPerStrip)});
         dir.AddLong(tagStripOffsets, offsets);
         dir.AddLong(tagStripByteCounts, counts);
     }
@@ -144,8 +144,8 @@ inline Bytes buildFile(const TSamples& s, const TFileSpec& spec)
         for (int i = 0; i < n; ++i) r.emplace_back(uint32_t(std::lround(v[i] * 10000)), 10000u);
         return r;
     };
-    if (spec.Luma) dir.AddRational(tagYCbCrCoefficients, rationals(spec.Luma, 3));
-    if (spec.BlackWhite) dir.AddRational(tagReferenceBlackWhite, rationals(spec.BlackWhite, 6));
+    if (layout.Luma) dir.AddRational(tagYCbCrCoefficients, rationals(layout.Luma, 3));
+    if (layout.BlackWhite) dir.AddRational(tagReferenceBlackWhite, rationals(layout.BlackWhite, 6));
     uint32_t at = 0;
     dir.WriteDirectory(out, 0, 0, &at);
     TTiffDirWriter::PatchLong(out, 4, at);

@@ -17,15 +17,15 @@ using namespace ycbcrtest;
 struct YCbCrCase {
     const char* name;
     int width, height;
-    TFileSpec spec;
+    TFileLayout layout;
 };
 
 const double Rec709[3] = {0.2126, 0.7152, 0.0722};
 const double StudioRange[6] = {16, 235, 128, 240, 128, 240};
 
-TFileSpec strips(int h, int v, int compression, int rows)
+TFileLayout strips(int h, int v, int compression, int rows)
 {
-    TFileSpec s;
+    TFileLayout s;
     s.SubH = h;
     s.SubV = v;
     s.Compression = compression;
@@ -33,15 +33,15 @@ TFileSpec strips(int h, int v, int compression, int rows)
     return s;
 }
 
-TFileSpec tiles(int h, int v, int compression)
+TFileLayout tiles(int h, int v, int compression)
 {
-    TFileSpec s = strips(h, v, compression, 0);
+    TFileLayout s = strips(h, v, compression, 0);
     s.TileWidth = 16;
     s.TileHeight = 16;
     return s;
 }
 
-TFileSpec withCoefficients(TFileSpec s)
+TFileLayout withCoefficients(TFileLayout s)
 {
     s.Luma = Rec709;
     s.BlackWhite = StudioRange;
@@ -55,8 +55,8 @@ class TiffYCbCr : public ::testing::TestWithParam<YCbCrCase> {};
 TEST_P(TiffYCbCr, ReadsEveryPixelAsTheReferenceConversion)
 {
     const YCbCrCase& c = GetParam();
-    const TSamples samples = makeSamples(c.width, c.height, c.spec.SubH, c.spec.SubV);
-    const Bytes file = buildFile(samples, c.spec);
+    const TSamples samples = makeSamples(c.width, c.height, c.layout.SubH, c.layout.SubV);
+    const Bytes file = buildFile(samples, c.layout);
     TImageIO io;
     TMemoryView in(file.data(), file.size());
     ASSERT_TRUE(io.LoadFromStream(in, ffTIFF));
@@ -71,7 +71,7 @@ TEST_P(TiffYCbCr, ReadsEveryPixelAsTheReferenceConversion)
         for (int x = 0; x < c.width; ++x) {
             const size_t i = size_t(y) * size_t(c.width) + size_t(x);
             uint8_t want[3];
-            referenceRgb(samples.Y[i], samples.Cb[i], samples.Cr[i], c.spec.Luma, c.spec.BlackWhite, want);
+            referenceRgb(samples.Y[i], samples.Cb[i], samples.Cr[i], c.layout.Luma, c.layout.BlackWhite, want);
             const TRGB got = b.GetPixelRGB(x, y);
             worst = std::max({worst, std::abs(got.r - want[0]), std::abs(got.g - want[1]), std::abs(got.b - want[2])});
             ASSERT_LE(worst, 1) << "pixel " << x << "," << y;
@@ -100,8 +100,8 @@ TEST(TiffYCbCrRefusals, UnknownSubsamplingImpossibleWeightsAndTruncatedData)
 {
     const TSamples samples = makeSamples(37, 23, 2, 2);
     {
-        TFileSpec spec = strips(2, 2, 1, 6);
-        Bytes file = buildFile(samples, spec);
+        TFileLayout layout = strips(2, 2, 1, 6);
+        Bytes file = buildFile(samples, layout);
         // Subsampling 3 x 2: patch the first value of tag 530 in the directory.
         bool patched = false;
         for (size_t i = 8; i + 12 <= file.size() && !patched; ++i)
@@ -118,10 +118,10 @@ TEST(TiffYCbCrRefusals, UnknownSubsamplingImpossibleWeightsAndTruncatedData)
     {
         // Weights that cannot be luma weights (no green) fall back to the usual ones.
         const double noGreen[3] = {0.5, 0.0, 0.5};
-        TFileSpec spec = strips(2, 2, 1, 6);
-        spec.Luma = noGreen;
+        TFileLayout layout = strips(2, 2, 1, 6);
+        layout.Luma = noGreen;
         TImageIO io;
-        const Bytes file = buildFile(samples, spec);
+        const Bytes file = buildFile(samples, layout);
         TMemoryView in(file.data(), file.size());
         ASSERT_TRUE(io.LoadFromStream(in, ffTIFF));
         uint8_t want[3];
