@@ -7,6 +7,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <vector>
 
 namespace bench {
 
@@ -63,6 +66,45 @@ inline const TImageBuffer& LitPhoto()
         return p;
     }();
     return picture;
+}
+
+// Writes a px24RGB picture as a binary PPM, for the comparison scripts to
+// hand the same photo to other programs.
+inline bool WritePpm(const TImageBuffer& picture, const char* path)
+{
+    std::FILE* f = std::fopen(path, "wb");
+    if (!f)
+        return false;
+    const int w = picture.Width();
+    bool ok = std::fprintf(f, "P6\n%d %d\n255\n", w, picture.Height()) > 0;
+    std::vector<uint8_t> rgb(size_t(w) * 3);
+    for (int y = 0; ok && y < picture.Height(); ++y) {
+        const uint8_t* row = picture.RowPointer(y);
+        for (size_t i = 0; i < rgb.size(); i += 3) {
+            rgb[i] = row[i + 2];
+            rgb[i + 1] = row[i + 1];
+            rgb[i + 2] = row[i];
+        }
+        ok = std::fwrite(rgb.data(), 1, rgb.size(), f) == rgb.size();
+    }
+    return std::fclose(f) == 0 && ok;
+}
+
+// "--write-photo=FILE.ppm": writes the benchmark's photo and gives the exit
+// status for main (0 written, 1 not); -1 when the option is not there.
+template <class PhotoFn>
+int WritePhotoOption(int argc, char** argv, PhotoFn photo)
+{
+    const char* prefix = "--write-photo=";
+    for (int i = 1; i < argc; ++i)
+        if (std::strncmp(argv[i], prefix, std::strlen(prefix)) == 0) {
+            const char* path = argv[i] + std::strlen(prefix);
+            if (WritePpm(photo(), path))
+                return 0;
+            std::fprintf(stderr, "cannot write %s\n", path);
+            return 1;
+        }
+    return -1;
 }
 
 }  // namespace bench

@@ -95,26 +95,6 @@ void BM_SharpenAfterResize(benchmark::State& state)
 }
 BENCHMARK(BM_SharpenAfterResize)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-bool writePhoto(const char* path)
-{
-    std::FILE* f = std::fopen(path, "wb");
-    if (!f)
-        return false;
-    const TImageBuffer& p = photo();
-    bool ok = std::fprintf(f, "P6\n%d %d\n255\n", p.Width(), p.Height()) > 0;
-    std::unique_ptr<uint8_t[]> rgb(new uint8_t[size_t(p.Width()) * 3]);
-    for (int y = 0; ok && y < p.Height(); ++y) {
-        const uint8_t* row = p.RowPointer(y);
-        for (int x = 0; x < p.Width(); ++x) {
-            rgb[size_t(x) * 3] = row[x * 3 + 2];
-            rgb[size_t(x) * 3 + 1] = row[x * 3 + 1];
-            rgb[size_t(x) * 3 + 2] = row[x * 3];
-        }
-        ok = std::fwrite(rgb.get(), 3, size_t(p.Width()), f) == size_t(p.Width());
-    }
-    return std::fclose(f) == 0 && ok;
-}
-
 // FNV-1a over the pixel bytes, row by row.
 uint64_t pixelHash(TImageBuffer& b)
 {
@@ -149,18 +129,11 @@ int printHashes()
 
 int main(int argc, char** argv)
 {
-    const char* prefix = "--write-photo=";
     for (int i = 1; i < argc; ++i)
         if (std::strcmp(argv[i], "--hash") == 0)
             return printHashes();
-    for (int i = 1; i < argc; ++i)
-        if (std::strncmp(argv[i], prefix, std::strlen(prefix)) == 0) {
-            const char* path = argv[i] + std::strlen(prefix);
-            if (writePhoto(path))
-                return 0;
-            std::fprintf(stderr, "cannot write %s\n", path);
-            return 1;
-        }
+    if (const int status = bench::WritePhotoOption(argc, argv, photo); status >= 0)
+        return status;
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;

@@ -6,6 +6,7 @@
 //                                           other tools and exit
 #include <benchmark/benchmark.h>
 
+#include "BenchPhoto.h"
 #include "imaging/ColorQuantizer.h"
 #include "imaging/ImageBuffer.h"
 
@@ -69,26 +70,6 @@ const TImageBuffer& photo()
     return *pic;
 }
 
-bool writePhoto(const char* path)
-{
-    FILE* f = std::fopen(path, "wb");
-    if (!f)
-        return false;
-    std::fprintf(f, "P6\n%d %d\n255\n", kWidth, kHeight);
-    std::vector<uint8_t> bgr(size_t(kWidth) * 3), rgb(bgr.size());
-    bool ok = true;
-    for (int y = 0; y < kHeight && ok; ++y) {
-        photoRow(y, kWidth, kHeight, bgr.data());
-        for (size_t i = 0; i < bgr.size(); i += 3) {
-            rgb[i] = bgr[i + 2];
-            rgb[i + 1] = bgr[i + 1];
-            rgb[i + 2] = bgr[i];
-        }
-        ok = std::fwrite(rgb.data(), 1, rgb.size(), f) == rgb.size();
-    }
-    return std::fclose(f) == 0 && ok;
-}
-
 // Palette for `colors` colours by `method`, then every pixel mapped.
 void reduce(benchmark::State& state, int method, int colors)
 {
@@ -121,15 +102,8 @@ BENCHMARK(BM_NeuQuant64)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 int main(int argc, char** argv)
 {
-    const char* prefix = "--write-photo=";
-    for (int i = 1; i < argc; ++i)
-        if (std::strncmp(argv[i], prefix, std::strlen(prefix)) == 0) {
-            const char* path = argv[i] + std::strlen(prefix);
-            if (writePhoto(path))
-                return 0;
-            std::fprintf(stderr, "cannot write %s\n", path);
-            return 1;
-        }
+    if (const int status = bench::WritePhotoOption(argc, argv, photo); status >= 0)
+        return status;
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
